@@ -1,0 +1,27 @@
+#pragma once
+// Runs a program as a child process with arguments and standard input, collecting its
+// standard output and exit status.
+
+#include <string>
+#include <vector>
+
+struct Run_Result {
+    int status = -1;     // exit status, or -1 when it did not exit normally
+    std::string out;     // everything written to standard output
+    std::string err;     // everything written to standard error
+};
+
+// Runs argv[0] with argv (argv[0] included) and the given standard input in folder cwd
+// (empty: the current one). When stdin_text is null, standard input is /dev/null.
+Run_Result run_program(const std::vector<std::string>& argv, const char* stdin_text = nullptr,
+                       const std::string& cwd = "");
+
+// Runs a shell command, giving its exit status; output goes to out when not null.
+int run_shell(const std::string& command, std::string* out = nullptr);
+
+// The path of the built vintrel.
+std::string vintrel_path();
+
+// Runs the built vintrel with the arguments after argv[0] (given as args[0]).
+Run_Result run_vintrel(const std::vector<std::string>& args, const char* stdin_text = nullptr,
+                       const std::string& cwd = "");

@@ -1,0 +1,68 @@
+#include "ops/dummy.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ops/progress.h"
+
+namespace {
+
+// Bytes handed to one write.
+constexpr size_t BLOCK = 1u << 20;
+
+// Writes size zero bytes to fd; gives 0 or an errno value.
+int write_zeros(int fd, uint64_t size)
+{
+    std::unique_ptr<uint8_t[]> zeros(new (std::nothrow) uint8_t[BLOCK]());
+    if (!zeros)
+        return ENOMEM;
+    uint64_t done = 0;
+    while (done < size) {
+        size_t want = static_cast<size_t>(std::min<uint64_t>(BLOCK, size - done));
+        ssize_t put = write(fd, zeros.get(), want);
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno != 0 ? errno : EIO;
+        }
+        if (put == 0)
+            return EIO;
+        done += static_cast<uint64_t>(put);
+        progress_advance(static_cast<uint64_t>(put));
+    }
+    return 0;
+}
+
+}  // namespace
+
+int make_dummy_file(Job_Settings job)
+{
+    printf("\nGenerating dummy file %s\nSize : %u bytes\n", job.outname, job.sizeDummy);
+    printf("Please Wait...\n");
+    int fd = open(job.outname, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        printf("Error: couldn't make file %s\n", job.outname);
+        return 1;
+    }
+    progress_start(job.sizeDummy);
+    int rc = write_zeros(fd, job.sizeDummy);
+    progress_end();
+    struct stat st;
+    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (close(fd) != 0 && rc == 0)
+        rc = errno != 0 ? errno : EIO;
+    if (rc != 0) {
+        printf("Error: couldn't write file %s: %s\n", job.outname, strerror(rc));
+        // A dummy shorter than asked is of no use; a device is never removed.
+        if (regular)
+            unlink(job.outname);
+        return 1;
+    }
+    printf("Done.\n");
+    return 0;
+}

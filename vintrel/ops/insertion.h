@@ -1,0 +1,16 @@
+#pragma once
+// Building the new image: source sectors, then the hole of zero sectors, then the rest.
+
+#include <cstdint>
+#include <cstdio>
+
+#include "driver/job_settings.h"
+
+// Number of zero sectors a hole from start_lba to end_lba holds (0 when start is past end).
+uint32_t hole_sector_count(uint32_t start_lba, uint32_t end_lba);
+
+// Copies the source's first StartLBA sectors to the empty target, writes zero sectors
+// StartLBA to EndLBA, copies the rest of the source, then relocates the extents and (with
+// PatchForGS2 0) patches SYSTEM.CNF. Gives false after printing an error.
+bool insert_zero_sectors(FILE* source, FILE* target, uint32_t StartLBA, uint32_t EndLBA,
+                         uint32_t SectorSize, uint16_t PatchForGS2, Job_Settings& job);

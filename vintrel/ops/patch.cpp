@@ -1,0 +1,135 @@
+#include "ops/patch.h"
+
+#include <cerrno>
+#include <unistd.h>
+#include <vector>
+
+#include "driver/job_settings.h"
+#include "iso/geometry.h"
+#include "iso/stream.h"
+#include "ops/io_messages.h"
+
+Find_Result find_system_cnf(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir,
+                            uint32_t SectorSize, uint64_t& record_pos, ISO_Directory_Record& record,
+                            std::string& error)
+{
+    const uint64_t start = sector_offset(RootDirLBA, SectorSize);
+    const uint64_t end = start + SizeOfRootDir;
+    const int64_t length = stream_length(image);
+    if (length < 0 || end > static_cast<uint64_t>(length)) {
+        error = "the root directory runs past the end of the image";
+        return Find_Result::Failed;
+    }
+    int rc = seek_to(image, start);
+    uint64_t pos = start;
+    // Each turn moves pos on by at least one byte.
+    while (rc == 0 && pos < end) {
+        int byte = fgetc(image);
+        if (byte == EOF) {
+            rc = ferror(image) ? (errno != 0 ? errno : EIO) : IO_SHORT;
+            break;
+        }
+        if (byte == 0) {
+            ++pos;
+            continue;
+        }
+        if (pos + static_cast<uint64_t>(byte) > end || byte < static_cast<int>(RECORD_FIXED_BYTES) + 1) {
+            error = "damaged record in the root directory at byte " + std::to_string(pos);
+            return Find_Result::Failed;
+        }
+        std::string name;
+        rc = seek_to(image, pos);
+        if (rc == 0)
+            rc = read_directory_record(image, record, name);
+        if (rc != 0)
+            break;
+        if (RECORD_FIXED_BYTES + record.NameLength > record.Length) {
+            error = "damaged record in the root directory at byte " + std::to_string(pos);
+            return Find_Result::Failed;
+        }
+        if (name.find(SYSTEM_CNF) != std::string::npos && !record_is_directory(record)) {
+            record_pos = pos;
+            return Find_Result::Found;
+        }
+        pos += record.Length;
+    }
+    if (rc != 0) {
+        error = std::string("could not read the root directory: ") + io_reason(rc);
+        return Find_Result::Failed;
+    }
+    return Find_Result::Not_Found;
+}
+
+// Finds SYSTEM.CNF and checks its size, printing the error line (after prefix) on failure.
+static bool locate_system_cnf(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir,
+                              uint32_t SectorSize, const char* name, const char* prefix,
+                              uint64_t& record_pos, ISO_Directory_Record& record)
+{
+    std::string error;
+    switch (find_system_cnf(image, RootDirLBA, SizeOfRootDir, SectorSize, record_pos, record,
+                            error)) {
+    case Find_Result::Failed:
+        printf("%sError: %s: %s\n", prefix, name, error.c_str());
+        return false;
+    case Find_Result::Not_Found:
+        printf("%sError: %s has no SYSTEM.CNF in its root directory\n", prefix, name);
+        return false;
+    case Find_Result::Found:
+        break;
+    }
+    if (record_size(record) > SectorSize) {
+        printf("%sError: SYSTEM.CNF of %s is %u bytes, more than one sector; at sector %u it "
+               "would overwrite the sectors after it\n",
+               prefix, name, record_size(record), PATCH_SECTOR);
+        return false;
+    }
+    return true;
+}
+
+bool check_system_cnf(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir,
+                      uint32_t SectorSize, const char* name)
+{
+    uint64_t record_pos = 0;
+    ISO_Directory_Record record;
+    return locate_system_cnf(image, RootDirLBA, SizeOfRootDir, SectorSize, name, "", record_pos,
+                             record);
+}
+
+bool patch_for_gs2(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir, uint32_t SectorSize,
+                   const char* name, bool durable)
+{
+    printf("Patching For GS2...");
+    uint64_t record_pos = 0;
+    ISO_Directory_Record record;
+    if (!locate_system_cnf(image, RootDirLBA, SizeOfRootDir, SectorSize, name, "\n", record_pos,
+                           record))
+        return false;
+
+    const uint32_t old_lba = record_lba(record);
+    const uint32_t size = record_size(record);
+    std::vector<uint8_t> data(size);
+    int rc = read_at(image, sector_offset(old_lba, SectorSize), data.data(), size);
+    if (rc != 0) {
+        printf("\n");
+        print_read_error(name, rc);
+        return false;
+    }
+    // The bytes go to the patch sector first, so the record never names a sector that does
+    // not yet hold the file.
+    rc = write_at(image, sector_offset(PATCH_SECTOR, SectorSize), data.data(), size);
+    if (rc == 0 && fflush(image) != 0)
+        rc = errno != 0 ? errno : EIO;
+    if (rc == 0 && durable && fdatasync(fileno(image)) != 0)
+        rc = errno != 0 ? errno : EIO;
+    if (rc == 0)
+        rc = repoint_record(image, record_pos, record, PATCH_SECTOR);
+    if (rc == 0 && fflush(image) != 0)
+        rc = errno != 0 ? errno : EIO;
+    if (rc != 0) {
+        printf("\n");
+        print_write_error(name, rc);
+        return false;
+    }
+    printf("Done.\n");
+    return true;
+}

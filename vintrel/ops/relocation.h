@@ -1,0 +1,18 @@
+#pragma once
+// Moving the directory records of a new image on past the hole.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "driver/job_settings.h"
+
+// Reads the new image's root directory, moves every extent at or past StartLBA on by count
+// sectors and (with PatchForGS2 0) runs the GS2 patch. Gives false after printing an error.
+bool reindex_toc(FILE* image, uint32_t StartLBA, uint32_t count, uint32_t SectorSize,
+                 uint16_t PatchForGS2, Job_Settings& job);
+
+// Walks the directory at extent and everything below it, adding count to each extent at or
+// past StartLBA and writing it back; gives false with a reason in error.
+bool shift_extents(FILE* image, uint32_t extent, uint32_t size, uint32_t SectorSize,
+                   uint32_t StartLBA, uint32_t count, std::string& error);
