@@ -63,7 +63,7 @@ std::vector<uint8_t> encode(const Entry& e)
     std::memcpy(&r[33], e.id.data(), id_len);
     for (size_t i = 0; i < e.system_use; ++i)
         r[natural - e.system_use + i] = static_cast<uint8_t>(0xA0 + i);
-    r.resize(length);
+    // A length below the natural one keeps the identifier bytes after the record's end.
     return r;
 }
 
@@ -125,7 +125,7 @@ uint32_t directory(Image& image, uint32_t lba, const std::vector<Entry>& entries
         if (pos % SECTOR + r.size() > SECTOR)
             pos = (pos / SECTOR + 1) * SECTOR;
         put(image, pos, r);
-        pos += r.size();
+        pos += r[0] != 0 ? r[0] : r.size();
     }
     return static_cast<uint32_t>((pos - first + SECTOR - 1) / SECTOR);
 }

@@ -61,7 +61,9 @@ bool walk_one(Walk_State& state, uint32_t extent, uint32_t size, unsigned depth,
 
         ISO_Directory_Record record;
         std::string name;
-        rc = read_directory_record(state.image, record, name);
+        rc = seek_to(state.image, pos);
+        if (rc == 0)
+            rc = read_directory_record(state.image, record, name);
         if (rc != 0)
             return fail(state, "could not read directory record at " + at_byte(pos, ss) + ": " +
                                    io_reason(rc));
