@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include "ops/insertion.h"
+#include "support/disc.h"
+#include "support/scratch.h"
+
+using namespace fixture;
+
+namespace {
+
+// Runs insert_zero_sectors from src to dst; gives what it printed and its result.
+struct Inserted {
+    bool ok;
+    std::string out;
+};
+
+Inserted insert(const std::string& src, const std::string& dst, uint32_t start, uint32_t end,
+                uint16_t patch_switch = 0)
+{
+    Job_Settings job;
+    init_settings(job);
+    job.inname = src.c_str();
+    job.outname = dst.c_str();
+    job.infile = fopen(src.c_str(), "rb");
+    job.outfile = fopen(dst.c_str(), "w+b");
+    Captured_Stdout out;
+    bool ok = insert_zero_sectors(job.infile, job.outfile, start, end, 2048, patch_switch, job);
+    Inserted r{ok, out.text()};
+    fclose(job.infile);
+    fclose(job.outfile);
+    return r;
+}
+
+bool zero(const std::vector<uint8_t>& bytes)
+{
+    for (uint8_t b : bytes)
+        if (b != 0)
+            return false;
+    return true;
+}
+
+std::string normal_run_output(uint32_t inserted)
+{
+    return "Creating new image.\nPlease wait....\n"
+           "Inserting Nixo data...\n"
+           "Finished inserting " + std::to_string(inserted) + " sectors...\nMoving File contents...\n"
+           "Reindexing TOC\nPlease Wait...\n"
+           "Done Reindexing TOC.\n"
+           "Patching For GS2...Done.\n"
+           "All tasks complete.\n";
+}
+
+}  // namespace
+
+TEST(Insertion, HoleLayoutForStartSectorsAroundThePatchSector)
+{
+    struct Case {
+        uint32_t start;
+        uint32_t inserted;
+    };
+    const Case cases[] = {{30, 12202}, {12000, 232}, {12231, 1}, {12232, 0}, {20000, 0}};
+    Scratch s;
+    const Placed cnf = system_cnf(24);
+    disc(s / "src.iso", {cnf, {"A.BIN;1", 30, 5000, 2}}, {}, 12300);
+    const std::vector<uint8_t> src = read_file(s / "src.iso");
+    const int64_t cnf_record = find_record(s / "src.iso", ROOT_LBA, 1, "SYSTEM.CNF;1");
+    ASSERT_GT(cnf_record, 0);
+    for (const Case& c : cases) {
+        Inserted r = insert(s / "src.iso", s / "out.iso", c.start, 12231);
+        ASSERT_TRUE(r.ok) << r.out;
+        EXPECT_EQ(r.out, normal_run_output(c.inserted)) << c.start;
+
+        // The source up to the hole, the zero sectors, the rest of the source ...
+        const uint64_t head = std::min<uint64_t>(uint64_t(c.start) * SECTOR, src.size());
+        std::vector<uint8_t> expected(src.begin(), src.begin() + head);
+        expected.resize(head + uint64_t(c.inserted) * SECTOR, 0);
+        expected.insert(expected.end(), src.begin() + head, src.end());
+        // ... with SYSTEM.CNF repointed and copied to the patch sector.
+        uint8_t at_patch[8] = {0xC7, 0x2F, 0, 0, 0, 0, 0x2F, 0xC7};
+        std::copy(at_patch, at_patch + 8, expected.begin() + cnf_record + 2);
+        const std::vector<uint8_t> bytes = contents(cnf);
+        std::copy(bytes.begin(), bytes.end(), expected.begin() + 12231ull * SECTOR);
+        if (c.start == 30) {  // A.BIN began at the start of the hole and moved with the rest
+            EXPECT_EQ(le_at(s / "out.iso", find_record(s / "out.iso", ROOT_LBA, 1, "A.BIN;1")), 30u + c.inserted);
+        }
+
+        std::vector<uint8_t> out = read_file(s / "out.iso");
+        const int64_t a_record = find_record(s / "src.iso", ROOT_LBA, 1, "A.BIN;1");
+        if (c.start == 30)
+            std::copy(out.begin() + a_record + 2, out.begin() + a_record + 10, expected.begin() + a_record + 2);
+        ASSERT_EQ(out.size(), expected.size()) << c.start;
+        EXPECT_TRUE(out == expected) << "start " << c.start;
+    }
+}
+
+TEST(Insertion, SourceShorterThanTheStartIsFollowedDirectlyByTheHole)
+{
+    Scratch s;
+    disc(s / "src.iso", {system_cnf(24)}, {}, 30);
+    Inserted r = insert(s / "src.iso", s / "out.iso", 40, 12231, 1);
+    ASSERT_TRUE(r.ok) << r.out;
+    EXPECT_EQ(file_length(s / "out.iso"), (30ull + 12231 - 40 + 1) * SECTOR);
+    EXPECT_EQ(read_bytes(s / "out.iso", 0, 30 * SECTOR), read_file(s / "src.iso"));
+    EXPECT_TRUE(zero(read_bytes(s / "out.iso", 30 * SECTOR, (12231 - 40 + 1) * SECTOR)));
+}
+
+TEST(Insertion, HoleFromSectorZeroPutsTheWholeSourceAfterIt)
+{
+    Scratch s;
+    disc(s / "src.iso", {system_cnf(24)}, {}, 30);
+    // The descriptor now lies in the hole: the relocation cannot find it and says so.
+    Inserted r = insert(s / "src.iso", s / "out.iso", 0, 12231);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.out.find("Error: " + (s / "out.iso") + " has no ISO 9660 primary volume descriptor"),
+              std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("All tasks complete."), std::string::npos);
+    EXPECT_TRUE(zero(read_bytes(s / "out.iso", 0, 12232ull * SECTOR)));
+    EXPECT_EQ(read_bytes(s / "out.iso", 12232ull * SECTOR, 30 * SECTOR), read_file(s / "src.iso"));
+}
