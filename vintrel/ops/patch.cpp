@@ -95,6 +95,19 @@ bool check_system_cnf(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir,
                              record);
 }
 
+// An image that ended before the patch sector is made to end with that whole sector, so it
+// stays a whole number of sectors; gives a stream result code.
+static int extend_to_patch_sector(FILE* image, uint32_t SectorSize)
+{
+    const uint64_t needed = sector_offset(PATCH_SECTOR + 1, SectorSize);
+    const int64_t length = stream_length(image);
+    if (length < 0)
+        return errno != 0 ? errno : EIO;
+    if (static_cast<uint64_t>(length) < needed && ftruncate(fileno(image), static_cast<off_t>(needed)) != 0)
+        return errno != 0 ? errno : EIO;
+    return 0;
+}
+
 bool patch_for_gs2(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir, uint32_t SectorSize,
                    const char* name, bool durable)
 {
@@ -119,6 +132,8 @@ bool patch_for_gs2(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir, uin
     rc = write_at(image, sector_offset(PATCH_SECTOR, SectorSize), data.data(), size);
     if (rc == 0 && fflush(image) != 0)
         rc = errno != 0 ? errno : EIO;
+    if (rc == 0)
+        rc = extend_to_patch_sector(image, SectorSize);
     if (rc == 0 && durable && fdatasync(fileno(image)) != 0)
         rc = errno != 0 ? errno : EIO;
     if (rc == 0)
