@@ -77,6 +77,7 @@ TEST(ImageCli, NormalAutoAndPatchRunsPrintTheirMessagesInOrder)
     // The image was shorter than the patch sector: it now ends with that whole sector.
     EXPECT_EQ(before.size(), 12103u * SECTOR);
     EXPECT_EQ(file_length(s / "src.iso"), 12232u * SECTOR);
+    EXPECT_EQ(le_at(s / "src.iso", 16 * SECTOR + 80 - 2), 12232u) << "volume space size";
     EXPECT_EQ(read_bytes(s / "src.iso", 12100ull * SECTOR, 5000), pattern(5000, 2));
 }
 
@@ -182,11 +183,11 @@ TEST(ImageCli, NormalModeRefusesHolesThatWouldBreakTheImage)
     };
     const Case cases[] = {
         {"hole over the descriptor", "16",
-         "Error: a hole at sector 16 of {src} would take the volume descriptor or the root directory "
-         "(sector 18); start it past both\n"},
+         "Error: a hole at sector 16 of {src} would take the volume descriptors, path tables or root "
+         "directories (up to sector 18); start it past them\n"},
         {"hole over the root directory", "18",
-         "Error: a hole at sector 18 of {src} would take the volume descriptor or the root directory "
-         "(sector 18); start it past both\n"},
+         "Error: a hole at sector 18 of {src} would take the volume descriptors, path tables or root "
+         "directories (up to sector 18); start it past them\n"},
         {"hole inside a file", "41",
          "Error: sector 41 of {src} lies inside A.BIN;1, which begins at sector 40; start the hole at "
          "sector 40 instead\n"},

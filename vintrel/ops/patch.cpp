@@ -1,12 +1,14 @@
 #include "ops/patch.h"
 
 #include <cerrno>
+#include <cstring>
 #include <unistd.h>
 #include <vector>
 
 #include "driver/job_settings.h"
 #include "iso/geometry.h"
 #include "iso/stream.h"
+#include "iso/volume.h"
 #include "ops/io_messages.h"
 
 Find_Result find_system_cnf(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir,
@@ -96,16 +98,27 @@ bool check_system_cnf(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir,
 }
 
 // An image that ended before the patch sector is made to end with that whole sector, so it
-// stays a whole number of sectors; gives a stream result code.
-static int extend_to_patch_sector(FILE* image, uint32_t SectorSize)
+// stays a whole number of sectors, and its volume space is made to take it in; gives false
+// with error.
+static bool extend_to_patch_sector(FILE* image, uint32_t SectorSize, std::string& error)
 {
     const uint64_t needed = sector_offset(PATCH_SECTOR + 1, SectorSize);
     const int64_t length = stream_length(image);
-    if (length < 0)
-        return errno != 0 ? errno : EIO;
-    if (static_cast<uint64_t>(length) < needed && ftruncate(fileno(image), static_cast<off_t>(needed)) != 0)
-        return errno != 0 ? errno : EIO;
-    return 0;
+    if (length >= 0 && static_cast<uint64_t>(length) >= needed)
+        return true;
+    if (length < 0 || ftruncate(fileno(image), static_cast<off_t>(needed)) != 0) {
+        error = std::string("could not extend the image to sector ") +
+                std::to_string(PATCH_SECTOR) + ": " + strerror(errno != 0 ? errno : EIO);
+        return false;
+    }
+    std::vector<Volume_Tree> trees;
+    uint32_t last_descriptor = 0;
+    if (!read_volume_trees(image, SectorSize, trees, last_descriptor, error))
+        return false;
+    for (const Volume_Tree& tree : trees)
+        if (!grow_volume_space(image, SectorSize, tree.descriptor_sector, PATCH_SECTOR + 1, error))
+            return false;
+    return true;
 }
 
 bool patch_for_gs2(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir, uint32_t SectorSize,
@@ -114,6 +127,7 @@ bool patch_for_gs2(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir, uin
     printf("Patching For GS2...");
     uint64_t record_pos = 0;
     ISO_Directory_Record record;
+    std::string error;
     if (!locate_system_cnf(image, RootDirLBA, SizeOfRootDir, SectorSize, name, "\n", record_pos,
                            record))
         return false;
@@ -132,8 +146,10 @@ bool patch_for_gs2(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir, uin
     rc = write_at(image, sector_offset(PATCH_SECTOR, SectorSize), data.data(), size);
     if (rc == 0 && fflush(image) != 0)
         rc = errno != 0 ? errno : EIO;
-    if (rc == 0)
-        rc = extend_to_patch_sector(image, SectorSize);
+    if (rc == 0 && !extend_to_patch_sector(image, SectorSize, error)) {
+        printf("\nError: %s: %s\n", name, error.c_str());
+        return false;
+    }
     if (rc == 0 && durable && fdatasync(fileno(image)) != 0)
         rc = errno != 0 ? errno : EIO;
     if (rc == 0)
