@@ -27,8 +27,11 @@ Name_Read read_name(FILE* stream, char* buffer)
 
 namespace {
 
-// Allocates a name buffer or ends the process.
-char* name_buffer()
+// The name buffers of this run; they live until the process ends.
+char* name_buffers[2];
+
+// Allocates name buffer slot or ends the process.
+char* name_buffer(int slot)
 {
     char* buffer = static_cast<char*>(malloc(NAME_BUFFER));
     if (buffer == nullptr) {
@@ -36,6 +39,7 @@ char* name_buffer()
         exit(1);
     }
     buffer[0] = '\0';
+    name_buffers[slot] = buffer;
     return buffer;
 }
 
@@ -78,8 +82,8 @@ void interactive_mode(char command, Job_Settings& job)
     switch (command) {
     case 'a':
     case 'n':
-        first = name_buffer();
-        second = name_buffer();
+        first = name_buffer(0);
+        second = name_buffer(1);
         job.inname = first;
         job.outname = second;
         prompt("Enter the name of the SOURCE file:\n");
@@ -92,7 +96,7 @@ void interactive_mode(char command, Job_Settings& job)
         }
         return;
     case 'g':
-        first = name_buffer();
+        first = name_buffer(0);
         job.outname = first;
         prompt("Enter the name of the file you would like to create:\n");
         answer_name(first);
@@ -100,7 +104,7 @@ void interactive_mode(char command, Job_Settings& job)
         answer_number(job.sizeDummy);
         return;
     case 'p':
-        first = name_buffer();
+        first = name_buffer(0);
         job.outname = first;
         prompt("Enter the name of the file you would like to patch:\n");
         answer_name(first);
