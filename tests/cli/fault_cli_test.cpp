@@ -45,10 +45,11 @@ void fill_up(const std::string& path)
     close(fd);
 }
 
+// A disc with more data than the small disks hold (holes are copied as holes).
 void sample(const std::string& path)
 {
-    disc(path, {system_cnf(24), {"A.BIN;1", 40, 3000, 1}, {"LATE.BIN;1", 12100, 5000, 2}},
-         {{"SUB.BIN;1", 300, 2048 * 3, 3}}, 12300);
+    disc(path, {system_cnf(24), {"A.BIN;1", 40, 3000, 1}, {"LATE.BIN;1", 12100, 6 << 20, 2}},
+         {{"SUB.BIN;1", 300, 2048 * 3, 3}});
 }
 
 bool contains(const std::string& text, const std::string& part)

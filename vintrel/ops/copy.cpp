@@ -11,8 +11,9 @@
 
 namespace {
 
-// Largest amount handed to one system call; Linux moves at most about 2 GiB per call.
-constexpr uint64_t CALL_LIMIT = 1u << 30;
+// Amount handed to one copy call: well below the 2 GiB that Linux moves at most per call,
+// and small enough for the progress line to move a few times a second.
+constexpr uint64_t CALL_LIMIT = 32u << 20;
 // Block size of the read/write path.
 constexpr size_t BLOCK = 1u << 20;
 
@@ -73,7 +74,7 @@ Copy_Result copy_by_blocks(int in_fd, off_t* in_off, int out_fd, off_t* out_off,
 }
 
 // Copies up to n bytes between the descriptors at the given offsets, kernel-side first.
-Copy_Result copy_range(int in_fd, off_t* in_off, int out_fd, off_t* out_off, uint64_t n)
+Copy_Result copy_data(int in_fd, off_t* in_off, int out_fd, off_t* out_off, uint64_t n)
 {
     uint64_t copied = 0;
     while (copied < n) {
@@ -91,6 +92,53 @@ Copy_Result copy_range(int in_fd, off_t* in_off, int out_fd, off_t* out_off, uin
         // Refused or failed: the block path either does the rest or tells which side fails.
         return copy_by_blocks(in_fd, in_off, out_fd, out_off, n, &copied);
     }
+    return ok();
+}
+
+// True when the target is a regular file that ends at or before off, so that what is not
+// written there reads as zeros.
+bool appending(int out_fd, off_t off)
+{
+    struct stat st;
+    return fstat(out_fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= off;
+}
+
+// Copies up to n bytes, keeping the source's holes as holes where the target allows it.
+Copy_Result copy_range(int in_fd, off_t* in_off, int out_fd, off_t* out_off, uint64_t n)
+{
+    struct stat st;
+    if (fstat(in_fd, &st) != 0 || !S_ISREG(st.st_mode) || !appending(out_fd, *out_off))
+        return copy_data(in_fd, in_off, out_fd, out_off, n);
+    const off_t source_end = st.st_size;
+    const off_t stop = n >= static_cast<uint64_t>(source_end) ||
+                               *in_off >= source_end - static_cast<off_t>(n)
+                           ? source_end
+                           : *in_off + static_cast<off_t>(n);
+    // Each turn copies one data segment of the source and passes over the hole after it.
+    while (*in_off < stop) {
+        off_t data = lseek(in_fd, *in_off, SEEK_DATA);
+        if (data < 0 && errno != ENXIO)
+            return copy_data(in_fd, in_off, out_fd, out_off, static_cast<uint64_t>(stop - *in_off));
+        if (data < 0 || data > stop)
+            data = stop;
+        off_t hole = data < stop ? lseek(in_fd, data, SEEK_HOLE) : stop;
+        if (hole < 0 || hole > stop)
+            hole = stop;
+        progress_advance(static_cast<uint64_t>(data - *in_off));
+        *out_off += data - *in_off;
+        *in_off = data;
+        if (hole > data) {
+            Copy_Result r = copy_data(in_fd, in_off, out_fd, out_off, static_cast<uint64_t>(hole - data));
+            if (r.code != 0)
+                return r;
+            if (*in_off < hole)  // the source ended early
+                break;
+        }
+    }
+    // A copy that ends in a hole still makes the target as long as the copy.
+    struct stat now;
+    if (fstat(out_fd, &now) == 0 && now.st_size < *out_off && ftruncate(out_fd, *out_off) != 0)
+        return {errno_code(), true};
     return ok();
 }
 
