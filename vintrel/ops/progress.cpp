@@ -57,7 +57,8 @@ void progress_start(uint64_t total)
     progress = {isatty(STDOUT_FILENO) == 1, false, total, 0, now(), 0.0};
     if (progress.active) {
         fflush(stdout);
-        progress.drawn = progress.started;
+        // The first advance draws at once, later ones every INTERVAL.
+        progress.drawn = progress.started - INTERVAL;
     }
 }
 
