@@ -228,3 +228,19 @@ TEST(ImageCli, MissingSystemCnfIsFoundBeforeAnythingIsBuilt)
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(read_file(s / "src.iso") == before);
 }
+
+TEST(ImageCli, SystemCnfLongerThanASectorIsRefusedBeforeAnythingIsBuilt)
+{
+    Scratch s;
+    disc(s / "src.iso", {{"SYSTEM.CNF;1", 24, 2049, 1}, {"A.BIN;1", 40, 3000, 2}});
+    const std::string refused = "Error: SYSTEM.CNF of " + (s / "src.iso") +
+                                " is 2049 bytes, more than one sector; at sector 12231 it would overwrite the "
+                                "sectors after it\n";
+    Run_Result r = run_vintrel({"n", s / "src.iso", s / "n.iso", "40"});
+    EXPECT_EQ(r.out, refused);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(file_length(s / "n.iso"), 0u);
+    r = run_vintrel({"a", s / "src.iso", s / "a.iso"});
+    EXPECT_EQ(r.out, "LBA selected : 40\n" + refused);
+    EXPECT_EQ(file_length(s / "a.iso"), 0u);
+}

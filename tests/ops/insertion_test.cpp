@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ops/insertion.h"
+#include "ops/new_image_job.h"
 #include "support/disc.h"
 #include "support/scratch.h"
 
@@ -17,12 +18,7 @@ struct Inserted {
 Inserted insert(const std::string& src, const std::string& dst, uint32_t start, uint32_t end,
                 uint16_t patch_switch = 0)
 {
-    Job_Settings job;
-    init_settings(job);
-    job.inname = src.c_str();
-    job.outname = dst.c_str();
-    job.infile = fopen(src.c_str(), "rb");
-    job.outfile = fopen(dst.c_str(), "w+b");
+    Job_Settings job = new_image_job(src, dst);
     Captured_Stdout out;
     bool ok = insert_zero_sectors(job.infile, job.outfile, start, end, 2048, patch_switch, job);
     Inserted r{ok, out.text()};

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ops/insertion.h"
+#include "ops/new_image_job.h"
 #include "ops/relocation.h"
 #include "support/disc.h"
 #include "support/scratch.h"
@@ -13,12 +14,7 @@ namespace {
 std::string build(const Scratch& s, const std::string& src, uint32_t start, uint32_t end = 12231)
 {
     const std::string dst = s / "out.iso";
-    Job_Settings job;
-    init_settings(job);
-    job.inname = src.c_str();
-    job.outname = dst.c_str();
-    job.infile = fopen(src.c_str(), "rb");
-    job.outfile = fopen(dst.c_str(), "w+b");
+    Job_Settings job = new_image_job(src, dst);
     Captured_Stdout out;
     EXPECT_TRUE(insert_zero_sectors(job.infile, job.outfile, start, end, 2048, 1, job));
     std::string text = out.text();
