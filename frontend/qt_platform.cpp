@@ -84,19 +84,10 @@ Program_Id Qt_Platform::start_program(const QStringList& command, int window_sty
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->setProgram(program);
     process->setArguments(command.mid(1));
-    process->start(QIODevice::ReadWrite);
-    if (!process->waitForStarted(10000)) {
-        error = "Cannot start " + program + ": " + process->errorString();
-        delete process;
-        return 0;
-    }
-    // Nobody answers a prompt in these windows: standard input ends at once.
-    process->closeWriteChannel();
-
     QPlainTextEdit* text = nullptr;
     QWidget* window = console_window(program, &text);
-    const Program_Id id = next_id_++;
-    children_.insert(id, Child{process, window, next_handle_++, true, -1});
+    const Program_Id id = next_id_;
+    // Connected before the start, so that no output and no ending can be missed.
     QObject::connect(process, &QProcess::readyRead, window, [process, text] {
         text->moveCursor(QTextCursor::End);
         text->insertPlainText(QString::fromLocal8Bit(process->readAll()));
@@ -109,6 +100,17 @@ Program_Id Qt_Platform::start_program(const QStringList& command, int window_sty
         if (c.window)
             c.window->close();
     });
+    process->start(QIODevice::ReadWrite);
+    if (!process->waitForStarted(10000)) {
+        error = "Cannot start " + program + ": " + process->errorString();
+        delete window;
+        delete process;
+        return 0;
+    }
+    // Nobody answers a prompt in these windows: standard input ends at once.
+    process->closeWriteChannel();
+    ++next_id_;
+    children_.insert(id, Child{process, window, next_handle_++, true, -1});
     if (window_style == STYLE_MAXIMIZED_FOCUS) {
         window->showMaximized();
         window->raise();
