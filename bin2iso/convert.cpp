@@ -16,6 +16,7 @@ namespace {
 // Sectors converted per block.
 constexpr uint32_t BLOCK_SECTORS = 256;
 
+// errno after a failed call, never 0.
 int error_code()
 {
     return errno != 0 ? errno : EIO;

@@ -75,6 +75,7 @@ Program_Id convert_then_run_tool(frmmain& form)
     return tool;
 }
 
+// The run of the form's mode, to its end.
 void run_in_mode(frmmain& form)
 {
     Form_State& s = form.state;

@@ -26,6 +26,7 @@ const char* const ABOUT_TEXT =
     "This is basicaly a windows frontend for Vintrel. With the added automatic image conversion. "
     "Major Thanks to zub for Vintrel.     Coded by Vormisko";
 
+// A control of kind T with its name and caption, in container.
 template <typename T>
 T* make(QWidget* container, const char* name, const QString& caption)
 {

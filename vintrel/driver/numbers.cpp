@@ -7,6 +7,7 @@ namespace {
 // Magnitudes are kept just above the largest value, so clamping happens once at the end.
 constexpr uint64_t SATURATED = 4294967296ull;
 
+// Appends a decimal digit to a magnitude, saturating just above the largest value.
 void add_digit(uint64_t& magnitude, int digit)
 {
     magnitude = magnitude * 10 + static_cast<uint64_t>(digit);
@@ -14,6 +15,7 @@ void add_digit(uint64_t& magnitude, int digit)
         magnitude = SATURATED;
 }
 
+// The value of a magnitude and its sign: clamped, then negated modulo 2^32.
 uint32_t finish(uint64_t magnitude, bool negative)
 {
     uint32_t value = magnitude >= SATURATED ? 4294967295u : static_cast<uint32_t>(magnitude);

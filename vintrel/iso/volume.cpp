@@ -10,6 +10,7 @@
 // Largest path table handled; a disc with tens of thousands of directories stays far below.
 constexpr uint32_t PATH_TABLE_LIMIT = 16u << 20;
 
+// Reads the 32-bit most-significant-byte-first number at p (type M path tables).
 static uint32_t read_be32(const uint8_t* p)
 {
     return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |

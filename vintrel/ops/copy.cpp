@@ -17,11 +17,13 @@ constexpr uint64_t CALL_LIMIT = 32u << 20;
 // Block size of the read/write path.
 constexpr size_t BLOCK = 1u << 20;
 
+// The result of a copy that went well.
 Copy_Result ok()
 {
     return {0, false};
 }
 
+// errno after a failed call, never 0.
 int errno_code()
 {
     return errno != 0 ? errno : EIO;
