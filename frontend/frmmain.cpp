@@ -136,21 +136,26 @@ void frmmain::Form_Load()
     CommonDialog1.Filter = QString("Bin image (*.bin) |*.bin") + "|Iso image (*.iso)|*.iso";
 }
 
-void frmmain::Command1_Click()
+QString frmmain::show_dialog(bool save)
 {
     QString chosen;
-    if (platform.show_open(this, CommonDialog1.FileName, CommonDialog1.Filter, chosen))
+    const bool confirmed = save ? platform.show_save(this, CommonDialog1.FileName, CommonDialog1.Filter, chosen)
+                                : platform.show_open(this, CommonDialog1.FileName, CommonDialog1.Filter, chosen);
+    // A cancel leaves the current file name as it was; either way it is what the Browse takes.
+    if (confirmed)
         CommonDialog1.FileName = chosen;
-    state.InputPath = CommonDialog1.FileName;
+    return CommonDialog1.FileName;
+}
+
+void frmmain::Command1_Click()
+{
+    state.InputPath = show_dialog(false);
     Text1->setText(state.InputPath);
 }
 
 void frmmain::Command3_Click()
 {
-    QString chosen;
-    if (platform.show_save(this, CommonDialog1.FileName, CommonDialog1.Filter, chosen))
-        CommonDialog1.FileName = chosen;
-    state.OutputPath = CommonDialog1.FileName;
+    state.OutputPath = show_dialog(true);
     Text2->setText(state.OutputPath);
     state.ConverterCommand =
         command_line({platform.application_folder() + "/bin2iso", state.InputPath, state.TempPath});

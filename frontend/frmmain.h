@@ -59,6 +59,8 @@ public:
     void Mnuabout_Click();
 
 private:
+    // Shows the shared dialog (save or open) and gives its current file name afterwards.
+    QString show_dialog(bool save);
     // Places a control in its container from twips.
     void place(QWidget* control, int left, int top, int width, int height);
 };

@@ -58,11 +58,11 @@ int patch_mode(Job_Settings& job)
               patch_for_gs2(job.outfile, job.RootDirLBA, job.SizeOfRootDir, job.SectorSize,
                             job.outname, true);
     if (ok && (fflush(job.outfile) != 0 || fsync(fileno(job.outfile)) != 0)) {
-        print_write_error(job.outname, errno != 0 ? errno : EIO);
+        print_write_error(job.outname, last_error());
         ok = false;
     }
     if (fclose(job.outfile) != 0 && ok) {
-        print_write_error(job.outname, errno != 0 ? errno : EIO);
+        print_write_error(job.outname, last_error());
         ok = false;
     }
     job.outfile = nullptr;

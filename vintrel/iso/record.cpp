@@ -43,7 +43,7 @@ int read_directory_record(FILE* stream, ISO_Directory_Record& record, std::strin
     long step = static_cast<long>(record.Length) - static_cast<long>(RECORD_FIXED_BYTES) -
                 static_cast<long>(record.NameLength);
     if (step != 0 && fseeko(stream, step, SEEK_CUR) != 0)
-        return errno != 0 ? errno : EIO;
+        return last_error();
     return 0;
 }
 
@@ -59,7 +59,7 @@ void write_both_endian(uint32_t value, uint8_t field[8])
 int rewrite_extent(FILE* stream, const ISO_Directory_Record& record)
 {
     if (fseeko(stream, RECORD_LBA, SEEK_CUR) != 0)
-        return errno != 0 ? errno : EIO;
+        return last_error();
     return write_exact(stream, record.LBA, sizeof record.LBA);
 }
 

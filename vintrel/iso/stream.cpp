@@ -11,8 +11,7 @@ const char* io_reason(int code)
     return std::strerror(code);
 }
 
-// errno after a failed call, never 0.
-static int failure_code()
+int last_error()
 {
     return errno != 0 ? errno : EIO;
 }
@@ -23,7 +22,7 @@ int seek_to(FILE* stream, uint64_t pos)
         return EOVERFLOW;
     errno = 0;
     if (fseeko(stream, static_cast<off_t>(pos), SEEK_SET) != 0)
-        return failure_code();
+        return last_error();
     return 0;
 }
 
@@ -42,7 +41,7 @@ int read_exact(FILE* stream, void* buffer, size_t n)
         return 0;
     if (ferror(stream)) {
         clearerr(stream);
-        return failure_code();
+        return last_error();
     }
     clearerr(stream);
     return IO_SHORT;
@@ -55,7 +54,7 @@ int write_exact(FILE* stream, const void* buffer, size_t n)
     errno = 0;
     if (fwrite(buffer, 1, n, stream) != n) {
         clearerr(stream);
-        return failure_code();
+        return last_error();
     }
     return 0;
 }

@@ -8,6 +8,9 @@
 // Result code of a checked stream call: 0, an errno value, or IO_SHORT.
 constexpr int IO_SHORT = -1;
 
+// errno after a failed call, never 0.
+int last_error();
+
 // Text for a result code, for error lines.
 const char* io_reason(int code);
 

@@ -23,12 +23,6 @@ Copy_Result ok()
     return {0, false};
 }
 
-// errno after a failed call, never 0.
-int errno_code()
-{
-    return errno != 0 ? errno : EIO;
-}
-
 // Writes all of buffer at *out_off, advancing it.
 int write_all(int fd, const uint8_t* buffer, size_t n, off_t* out_off)
 {
@@ -37,7 +31,7 @@ int write_all(int fd, const uint8_t* buffer, size_t n, off_t* out_off)
         if (put < 0) {
             if (errno == EINTR)
                 continue;
-            return errno_code();
+            return last_error();
         }
         if (put == 0)
             return EIO;
@@ -61,7 +55,7 @@ Copy_Result copy_by_blocks(int in_fd, off_t* in_off, int out_fd, off_t* out_off,
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            return {errno_code(), false};
+            return {last_error(), false};
         }
         if (got == 0)
             break;
@@ -140,7 +134,7 @@ Copy_Result copy_range(int in_fd, off_t* in_off, int out_fd, off_t* out_off, uin
     // A copy that ends in a hole still makes the target as long as the copy.
     struct stat now;
     if (fstat(out_fd, &now) == 0 && now.st_size < *out_off && ftruncate(out_fd, *out_off) != 0)
-        return {errno_code(), true};
+        return {last_error(), true};
     return ok();
 }
 
@@ -148,15 +142,15 @@ Copy_Result copy_range(int in_fd, off_t* in_off, int out_fd, off_t* out_off, uin
 Copy_Result positions(FILE* source, FILE* target, off_t* in_off, off_t* out_off)
 {
     if (target != nullptr && fflush(target) != 0)
-        return {errno_code(), true};
+        return {last_error(), true};
     if (source != nullptr) {
         *in_off = ftello(source);
         if (*in_off < 0)
-            return {errno_code(), false};
+            return {last_error(), false};
     }
     *out_off = ftello(target);
     if (*out_off < 0)
-        return {errno_code(), true};
+        return {last_error(), true};
     return ok();
 }
 
@@ -199,7 +193,7 @@ Copy_Result write_zero_bytes(FILE* target, uint64_t n)
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && out_off >= st.st_size) {
         // Past the end of a regular file the zeros need no writing: extend it with a hole.
         if (ftruncate(fd, out_off + static_cast<off_t>(n)) != 0)
-            return {errno_code(), true};
+            return {last_error(), true};
         progress_advance(n);
         out_off += static_cast<off_t>(n);
     } else {

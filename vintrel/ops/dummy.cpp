@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "iso/stream.h"
 #include "ops/progress.h"
 
 namespace {
@@ -38,7 +39,7 @@ int write_zeros(int fd, uint64_t size)
         if (put < 0) {
             if (errno == EINTR)
                 continue;
-            return errno != 0 ? errno : EIO;
+            return last_error();
         }
         if (put == 0)
             return EIO;
@@ -65,7 +66,7 @@ int make_dummy_file(Job_Settings job)
     struct stat st;
     const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     if (close(fd) != 0 && rc == 0)
-        rc = errno != 0 ? errno : EIO;
+        rc = last_error();
     if (rc != 0) {
         printf("Error: couldn't write file %s: %s\n", job.outname, strerror(rc));
         // A dummy shorter than asked is of no use; a device is never removed.

@@ -31,7 +31,7 @@ bool insert_zero_sectors(FILE* source, FILE* target, uint32_t StartLBA, uint32_t
     const int64_t source_length = stream_length(source);
     const int64_t source_pos = stream_position(source);
     if (source_length < 0 || source_pos < 0) {
-        print_read_error(job.inname, errno != 0 ? errno : EIO);
+        print_read_error(job.inname, last_error());
         return false;
     }
     const uint64_t remaining = static_cast<uint64_t>(source_length - source_pos);
@@ -55,7 +55,7 @@ bool insert_zero_sectors(FILE* source, FILE* target, uint32_t StartLBA, uint32_t
     if (!reindex_toc(target, StartLBA, inserted, SectorSize, PatchForGS2, job))
         return false;
     if (fflush(target) != 0) {
-        print_write_error(job.outname, errno != 0 ? errno : EIO);
+        print_write_error(job.outname, last_error());
         return false;
     }
     printf("All tasks complete.\n");

@@ -5,6 +5,7 @@
 #include <stdio_ext.h>
 #include <unistd.h>
 
+#include "iso/stream.h"
 #include "ops/io_messages.h"
 
 void print_same_file_error(const Job_Settings& job)
@@ -18,7 +19,7 @@ static int close_stream(FILE*& stream)
 {
     int rc = 0;
     if (stream != nullptr && fclose(stream) != 0)
-        rc = errno != 0 ? errno : EIO;
+        rc = last_error();
     stream = nullptr;
     return rc;
 }
@@ -46,7 +47,7 @@ bool close_new_image(Job_Settings& job)
     close_stream(job.infile);
     if (job.outfile == nullptr)
         return true;
-    int rc = fflush(job.outfile) != 0 ? (errno != 0 ? errno : EIO) : 0;
+    int rc = fflush(job.outfile) != 0 ? last_error() : 0;
     if (rc != 0) {
         empty_stream(job.outfile);
         close_stream(job.outfile);

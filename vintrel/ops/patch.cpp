@@ -28,7 +28,7 @@ Find_Result find_system_cnf(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRoo
     while (rc == 0 && pos < end) {
         int byte = fgetc(image);
         if (byte == EOF) {
-            rc = ferror(image) ? (errno != 0 ? errno : EIO) : IO_SHORT;
+            rc = ferror(image) ? last_error() : IO_SHORT;
             break;
         }
         if (byte == 0) {
@@ -108,7 +108,7 @@ static bool extend_to_patch_sector(FILE* image, uint32_t SectorSize, std::string
         return true;
     if (length < 0 || ftruncate(fileno(image), static_cast<off_t>(needed)) != 0) {
         error = std::string("could not extend the image to sector ") +
-                std::to_string(PATCH_SECTOR) + ": " + strerror(errno != 0 ? errno : EIO);
+                std::to_string(PATCH_SECTOR) + ": " + strerror(last_error());
         return false;
     }
     std::vector<Volume_Tree> trees;
@@ -145,17 +145,17 @@ bool patch_for_gs2(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir, uin
     // not yet hold the file.
     rc = write_at(image, sector_offset(PATCH_SECTOR, SectorSize), data.data(), size);
     if (rc == 0 && fflush(image) != 0)
-        rc = errno != 0 ? errno : EIO;
+        rc = last_error();
     if (rc == 0 && !extend_to_patch_sector(image, SectorSize, error)) {
         printf("\nError: %s: %s\n", name, error.c_str());
         return false;
     }
     if (rc == 0 && durable && fdatasync(fileno(image)) != 0)
-        rc = errno != 0 ? errno : EIO;
+        rc = last_error();
     if (rc == 0)
         rc = repoint_record(image, record_pos, record, PATCH_SECTOR);
     if (rc == 0 && fflush(image) != 0)
-        rc = errno != 0 ? errno : EIO;
+        rc = last_error();
     if (rc != 0) {
         printf("\n");
         print_write_error(name, rc);
