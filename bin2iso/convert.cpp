@@ -9,6 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "fileio/copy.h"
+#include "fileio/io.h"
+#include "fileio/paths.h"
 #include "layout.h"
 
 namespace {
@@ -16,72 +19,18 @@ namespace {
 // Sectors converted per block.
 constexpr uint32_t BLOCK_SECTORS = 256;
 
-// errno after a failed call, never 0.
-int error_code()
-{
-    return errno != 0 ? errno : EIO;
-}
-
-// Reads n bytes at off; gives the count read (less at the end) or -1.
-ssize_t read_full(int fd, uint8_t* buffer, size_t n, off_t off)
-{
-    size_t got = 0;
-    while (got < n) {
-        ssize_t r = pread(fd, buffer + got, n - got, off + static_cast<off_t>(got));
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0)
-            return -1;
-        if (r == 0)
-            break;
-        got += static_cast<size_t>(r);
-    }
-    return static_cast<ssize_t>(got);
-}
-
-// Writes all n bytes; gives 0 or an errno value.
-int write_full(int fd, const uint8_t* buffer, size_t n)
-{
-    while (n > 0) {
-        ssize_t w = write(fd, buffer, n);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return w < 0 ? error_code() : EIO;
-        buffer += w;
-        n -= static_cast<size_t>(w);
-    }
-    return 0;
-}
-
 // Copies an image that already has 2048-byte sectors; gives 0, an errno value, or -errno
 // for a failed read.
 int copy_unchanged(int in, int out, uint64_t length)
 {
-    loff_t in_off = 0, out_off = 0;
-    while (static_cast<uint64_t>(in_off) < length) {
-        size_t want = static_cast<size_t>(std::min<uint64_t>(length - in_off, 32u << 20));
-        ssize_t moved = copy_file_range(in, &in_off, out, &out_off, want, 0);
-        if (moved > 0)
-            continue;
-        if (moved < 0 && errno == EINTR)
-            continue;
-        break;  // refused or ended: the block path does the rest
-    }
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[1 << 20]);
-    while (static_cast<uint64_t>(in_off) < length) {
-        ssize_t got = read_full(in, buffer.get(), 1 << 20, in_off);
-        if (got <= 0)
-            return got < 0 ? -error_code() : -EIO;
-        if (lseek(out, out_off, SEEK_SET) < 0)
-            return error_code();
-        int rc = write_full(out, buffer.get(), static_cast<size_t>(got));
-        if (rc != 0)
-            return rc;
-        in_off += got;
-        out_off += got;
-    }
-    return 0;
+    uint64_t in_off = 0, out_off = 0;
+    Copy_Result r = copy_span(in, in_off, out, out_off, length, nullptr);
+    if (r.code == 0 && in_off < length)
+        r = {IO_SHORT, false};
+    if (r.code == 0)
+        return 0;
+    const int code = r.code == IO_SHORT ? EIO : r.code;
+    return r.on_target ? code : -code;
 }
 
 // Takes the user data of every raw sector; gives as copy_unchanged.
@@ -91,9 +40,10 @@ int extract_user_data(int in, int out, uint64_t length, const Raw_Layout& layout
     std::unique_ptr<uint8_t[]> raw(new uint8_t[raw_block]);
     std::unique_ptr<uint8_t[]> data(new uint8_t[BLOCK_SECTORS * USER_DATA]);
     for (uint64_t off = 0; off < length; off += raw_block) {
-        ssize_t got = read_full(in, raw.get(), raw_block, static_cast<off_t>(off));
+        errno = 0;
+        int64_t got = read_upto_at(in, off, raw.get(), raw_block);
         if (got < 0)
-            return -error_code();
+            return -last_error();
         const size_t sectors = static_cast<size_t>(got) / layout.sector_size;
         if (sectors == 0)
             return -EIO;
@@ -116,13 +66,13 @@ int convert_image(const char* input, const char* output)
         printf("Error: cannot open %s: %s\n", input, strerror(errno));
         return 1;
     }
-    struct stat in_st, out_st;
+    struct stat in_st;
     if (fstat(in, &in_st) != 0) {
         printf("Error: cannot open %s: %s\n", input, strerror(errno));
         close(in);
         return 1;
     }
-    if (stat(output, &out_st) == 0 && out_st.st_dev == in_st.st_dev && out_st.st_ino == in_st.st_ino) {
+    if (same_file_as_fd(in, output)) {
         printf("Error: %s is the input image %s itself; name another file for the output\n", output, input);
         close(in);
         return 1;
@@ -130,7 +80,7 @@ int convert_image(const char* input, const char* output)
     const uint64_t length = static_cast<uint64_t>(in_st.st_size);
     const size_t head_size = PROBE_SECTORS * 2352 + 2352;
     std::unique_ptr<uint8_t[]> head(new uint8_t[head_size]());
-    ssize_t got = read_full(in, head.get(), head_size, 0);
+    int64_t got = read_upto_at(in, 0, head.get(), head_size);
     if (got < 0) {
         printf("Error: could not read %s: %s\n", input, strerror(errno));
         close(in);
@@ -157,7 +107,7 @@ int convert_image(const char* input, const char* output)
                  ? copy_unchanged(in, out, length)
                  : extract_user_data(in, out, length, layout);
     if (rc == 0 && close(out) != 0)
-        rc = error_code();
+        rc = last_error();
     else if (rc != 0)
         close(out);
     close(in);
@@ -166,10 +116,8 @@ int convert_image(const char* input, const char* output)
             printf("Error: could not read %s: %s\n", input, strerror(-rc));
         else
             printf("Error: could not write %s: %s\n", output, strerror(rc));
-        struct stat st;
         // A partial image is of no use; a device is never removed.
-        if (stat(output, &st) == 0 && S_ISREG(st.st_mode))
-            unlink(output);
+        remove_partial_output(output);
         return 1;
     }
     printf("Done: %llu sectors of 2048 bytes\n",

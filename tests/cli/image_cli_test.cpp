@@ -189,10 +189,10 @@ TEST(ImageCli, NormalModeRefusesHolesThatWouldBreakTheImage)
          "Error: a hole at sector 18 of {src} would take the volume descriptors, path tables or root "
          "directories (up to sector 18); start it past them\n"},
         {"hole inside a file", "41",
-         "Error: sector 41 of {src} lies inside A.BIN;1, which begins at sector 40; start the hole at "
+         "Error: sector 41 of {src} lies inside the file /A.BIN;1, which begins at sector 40; start the hole at "
          "sector 40 instead\n"},
         {"hole past 12231 with a file on 12231", "12300",
-         "Error: sector 12231 of {src} holds B.BIN;1, which the patch would overwrite; start the hole "
+         "Error: sector 12231 of {src} holds the file /B.BIN;1, which the patch would overwrite; start the hole "
          "at or before sector 12231\n"},
     };
     for (const Case& c : cases) {

@@ -122,7 +122,7 @@ TEST(LargeImages, ExtentThatWouldMovePastTheLastSectorNumberIsRefused)
     finish(img);
     Run_Result r = run_vintrel({"a", s / "far.iso", s / "new.iso"});
     EXPECT_EQ(r.out, "LBA selected : 500\nError: " + (s / "far.iso") +
-                         ": the extent of FAR.BIN;1 at sector 4294967000 would move past sector 4294967295\n");
+                         ": the extent of /FAR.BIN;1 at sector 4294967000 would move past sector 4294967295\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(file_length(s / "new.iso"), 0u);
 }

@@ -1,5 +1,7 @@
-// libFuzzer target: opening an image, walking it, choosing a start, checking a source,
-// relocating and patching, on an image whose sectors from 16 on come from the input.
+// libFuzzer target: the volume map of an image whose sectors from 16 on come from the input,
+// the checks made of it, and, where they pass, a whole build of a new image (copy, relocation,
+// patch, verification) and a patch in place. A build that the checks let through must verify:
+// a verification failure there is a finding.
 
 #include <cstdint>
 #include <cstdio>
@@ -9,16 +11,78 @@
 #include <unistd.h>
 #include <vector>
 
-#include "driver/job_settings.h"
-#include "iso/geometry.h"
-#include "ops/auto_mode.h"
+#include "iso/map_compare.h"
+#include "iso/volume_map.h"
+#include "ops/insertion.h"
 #include "ops/patch.h"
-#include "ops/relocation.h"
 #include "ops/source_checks.h"
+#include "ops/verify.h"
+#include "settings/job_settings.h"
+
+namespace {
+
+constexpr size_t SECTOR = 2048;
+
+// A stream over an anonymous file holding bytes.
+FILE* memory_file(const char* name, const std::vector<uint8_t>& bytes)
+{
+    int fd = memfd_create(name, 0);
+    if (fd < 0 || write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        __builtin_trap();
+    return fdopen(fd, "r+b");
+}
+
+// Traps when an operation that the checks let through ends in a failed verification.
+void expect_verified(bool ok, const std::string& error)
+{
+    if (!ok && error.find("does not check out") != std::string::npos) {
+        fprintf(stderr, "%s\n", error.c_str());
+        __builtin_trap();
+    }
+}
+
+// A new image with the hole at start, as the a and n commands build it.
+void build(FILE* source, const Volume_Map& map, uint32_t start)
+{
+    std::string error;
+    if (!check_source_for_hole(map, "fuzz.iso", start, PATCH_SECTOR, error))
+        return;
+    FILE* target = memory_file("new.iso", {});
+    Job_Settings job;
+    init_settings(job);
+    job.inname = "fuzz.iso";
+    job.outname = "new.iso";
+    job.infile = source;
+    job.outfile = target;
+    const bool ok = insert_zero_sectors(source, target, start, PATCH_SECTOR, 2048, 0, job, map, error);
+    expect_verified(ok, error);
+    fclose(target);
+}
+
+// The image patched in place, as the p command does it.
+void patch_in_place(const std::vector<uint8_t>& bytes, const Volume_Map& map)
+{
+    std::string error;
+    if (!check_patch_in_place(map, "fuzz.iso", error) || !check_system_cnf(map, "fuzz.iso", error))
+        return;
+    FILE* f = memory_file("patch.iso", bytes);
+    const Sector_Shift none{0, 0};
+    std::vector<uint8_t> cnf;
+    uint32_t extended_to = 0;
+    if (read_system_cnf(fileno(f), "fuzz.iso", map, none, cnf, error) &&
+        patch_for_gs2(f, map, none, "fuzz.iso", false, extended_to, error)) {
+        const bool ok = verify_image(fileno(f), "fuzz.iso", map, none, Expected_Change{PATCH_SECTOR, extended_to},
+                                     cnf, error);
+        expect_verified(ok, error);
+    }
+    fclose(f);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    // The operations print their messages; nobody reads them here.
+    // The operations narrate what they do; nobody reads it here.
     if (freopen("/dev/null", "w", stdout) == nullptr)
         return 1;
     return 0;
@@ -26,31 +90,20 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const size_t sector = 2048;
-    if (size > 64 * sector)
+    if (size > 64 * SECTOR)
         return 0;
-    std::vector<uint8_t> image(16 * sector, 0);
+    std::vector<uint8_t> image(16 * SECTOR, 0);
     image.insert(image.end(), data, data + size);
-    image.resize((image.size() + sector - 1) / sector * sector, 0);
+    image.resize((image.size() + SECTOR - 1) / SECTOR * SECTOR, 0);
 
-    int fd = memfd_create("fuzz.iso", 0);
-    if (fd < 0 || write(fd, image.data(), image.size()) != static_cast<ssize_t>(image.size()))
-        __builtin_trap();
-    FILE* f = fdopen(fd, "r+b");
-    Job_Settings job;
-    init_settings(job);
-    job.inname = job.outname = "fuzz.iso";
-    job.infile = job.outfile = f;
-    if (read_root_directory(f, job, job.inname)) {
-        uint32_t best = 0;
-        std::string error;
-        find_start_lba(best, job, f, job.RootDirLBA, job.SizeOfRootDir, error);
-        const uint32_t start = best != 0 ? best : 20 + static_cast<uint32_t>(size % 7);
-        check_source_for_hole(job, start, PATCH_SECTOR);
-        // As if a hole had been inserted: move everything past the start by a few sectors.
-        reindex_toc(f, start, 3 + static_cast<uint32_t>(size % 5), 2048, 1, job);
-        patch_for_gs2(f, job.RootDirLBA, job.SizeOfRootDir, 2048, job.outname, false);
+    FILE* source = memory_file("fuzz.iso", image);
+    Volume_Map map;
+    std::string error;
+    if (build_volume_map(Image_File{fileno(source), image.size()}, "fuzz.iso", map, error)) {
+        const uint32_t best = find_start_lba(map, PATCH_SECTOR);
+        build(source, map, best != 0 ? best : map.fixed_last + 1 + static_cast<uint32_t>(size % 7));
+        patch_in_place(image, map);
     }
-    fclose(f);
+    fclose(source);
     return 0;
 }

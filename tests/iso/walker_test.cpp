@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "iso/walker.h"
 #include "support/iso_fixture.h"
@@ -18,21 +20,21 @@ struct Walk_Log {
 Walk_Log walk(const std::string& path, uint32_t lba, uint32_t size)
 {
     Walk_Log log;
-    FILE* f = fopen(path.c_str(), "rb");
-    EXPECT_NE(f, nullptr);
-    fseeko(f, 1234, SEEK_SET);
-    Record_Action record_it = [&log](FILE* image, uint64_t record_pos, ISO_Directory_Record& r,
-                                     const std::string& name, std::string&) {
-        EXPECT_EQ(ftello(image), static_cast<int64_t>(record_pos + r.Length));
-        std::string shown = name;
-        if (record_is_self_or_parent(r, name))
-            shown = log.seen.empty() || log.seen.back()[0] != '.' ? "." : "..";
-        log.seen.push_back(shown + "@" + std::to_string(record_lba(r)));
+    const int fd = open(path.c_str(), O_RDONLY);
+    EXPECT_GE(fd, 0);
+    const Image_File image{fd, file_length(path)};
+    Record_Action record_it = [&log](const Walk_Record& r, std::string&) {
+        EXPECT_EQ(r.bytes[0], r.record.Length) << "the record's own bytes are handed over";
+        EXPECT_EQ(r.first, r.record.NameLength == 1 && r.bytes[33] == 0) << "first marks a directory's own entry";
+        std::string shown = r.name;
+        if (record_is_self_or_parent(r.record, r.name))
+            shown = r.first ? "." : "..";
+        log.seen.push_back(shown + "@" + std::to_string(record_lba(r.record)));
         return true;
     };
-    log.ok = walk_directory_tree(f, lba, size, SECTOR, record_it, log.error);
-    EXPECT_EQ(ftello(f), 1234) << "the walk leaves the stream where it was";
-    fclose(f);
+    std::set<uint32_t> walked;
+    log.ok = walk_directory_tree(image, lba, size, record_it, walked, log.error);
+    close(fd);
     return log;
 }
 
@@ -199,20 +201,41 @@ TEST(Walker, AnActionCanStopTheWalk)
     Image img = create(s / "w.iso", 30);
     directory(img, 18, {self(18), parent(18), file("A;1", 25, 1), file("B;1", 26, 1)});
     finish(img);
-    FILE* f = fopen((s / "w.iso").c_str(), "rb");
+    const int fd = open((s / "w.iso").c_str(), O_RDONLY);
     int calls = 0;
-    Record_Action stop_at_a = [&calls](FILE*, uint64_t, ISO_Directory_Record&,
-                                       const std::string& name, std::string& why) {
+    Record_Action stop_at_a = [&calls](const Walk_Record& r, std::string& why) {
         ++calls;
-        if (name == "A;1") {
+        if (r.name == "A;1") {
             why = "stopped";
             return false;
         }
         return true;
     };
     std::string error;
-    EXPECT_FALSE(walk_directory_tree(f, 18, SECTOR, SECTOR, stop_at_a, error));
+    std::set<uint32_t> walked;
+    EXPECT_FALSE(walk_directory_tree(Image_File{fd, 30 * SECTOR}, 18, SECTOR, stop_at_a, walked, error));
     EXPECT_EQ(error, "stopped");
     EXPECT_EQ(calls, 3);
-    fclose(f);
+    close(fd);
+}
+
+TEST(Walker, DirectoriesWalkedBeforeAreNotWalkedAgain)
+{
+    Scratch s;
+    Image img = create(s / "w.iso", 30);
+    directory(img, 18, {self(18), parent(18), dir("D", 20, SECTOR)});
+    directory(img, 20, {self(20), parent(18), file("F;1", 25, 1)});
+    finish(img);
+    const int fd = open((s / "w.iso").c_str(), O_RDONLY);
+    std::vector<std::string> seen;
+    Record_Action note = [&seen](const Walk_Record& r, std::string&) {
+        seen.push_back(r.name);
+        return true;
+    };
+    std::string error;
+    std::set<uint32_t> walked = {20};  // as if another hierarchy had walked D already
+    EXPECT_TRUE(walk_directory_tree(Image_File{fd, 30 * SECTOR}, 18, SECTOR, note, walked, error)) << error;
+    EXPECT_EQ(seen, (std::vector<std::string>{"", "", "D"}));
+    EXPECT_EQ(walked, (std::set<uint32_t>{18, 20}));
+    close(fd);
 }

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "ops/auto_mode.h"
+#include "ops/source_checks.h"
+#include "support/map_of.h"
 #include "support/disc.h"
 #include "support/scratch.h"
 
@@ -12,14 +14,7 @@ namespace {
 // The start that find_start_lba picks on the image at path.
 uint32_t best_start(const std::string& path)
 {
-    Job_Settings job;
-    init_settings(job);
-    FILE* f = fopen(path.c_str(), "rb");
-    uint32_t best = 0;
-    std::string error;
-    EXPECT_TRUE(find_start_lba(best, job, f, ROOT_LBA, SECTOR, error)) << error;
-    fclose(f);
-    return best;
+    return find_start_lba(map_of(path), 12231);
 }
 
 struct Auto_Run {

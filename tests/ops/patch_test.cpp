@@ -1,8 +1,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include "ops/console.h"
 #include "ops/patch.h"
 #include "support/disc.h"
+#include "support/map_of.h"
 #include "support/scratch.h"
 
 using namespace fixture;
@@ -16,9 +18,14 @@ struct Patched {
 
 Patched patch(const std::string& path)
 {
+    const Volume_Map map = map_of(path);
     FILE* f = fopen(path.c_str(), "r+b");
     Captured_Stdout out;
-    bool ok = patch_for_gs2(f, ROOT_LBA, SECTOR, SECTOR, path.c_str(), true);
+    std::string error;
+    uint32_t extended_to = 0;
+    bool ok = patch_for_gs2(f, map, Sector_Shift{0, 0}, path.c_str(), true, extended_to, error);
+    if (!ok)
+        say_line(error);
     Patched r{ok, out.text()};
     fclose(f);
     return r;
@@ -77,19 +84,20 @@ TEST(Patch, FirstNameContainingSystemCnfIsMovedToSector12231)
     }
 }
 
-TEST(Patch, ZeroFillInTheRootIsPassedByteByByte)
+TEST(Patch, RecordsAfterTheZeroFillOfASectorAreFoundInTheNextSector)
 {
     Scratch s;
-    disc(s / "p.iso", {{"A.BIN;1", 25, 10, 1}}, {}, 12300);
-    Image img{s / "p.iso", -1};
-    img.fd = open(img.path.c_str(), O_RDWR);
-    // SYSTEM.CNF at an odd byte of the root, after zeros and not at a sector start.
-    put(img, ROOT_LBA * SECTOR + 1001, encode(file("SYSTEM.CNF;1", 24, 60)));
+    // The root takes two sectors; SYSTEM.CNF is the first record of the second one.
+    Image img = create(s / "p.iso", 12300);
+    descriptor(img, ROOT_LBA, 2 * SECTOR, 12300);
+    directory(img, ROOT_LBA, {self(ROOT_LBA, 2 * SECTOR), parent(ROOT_LBA), file("A.BIN;1", 25, 10)});
+    put(img, (ROOT_LBA + 1) * SECTOR, encode(file("SYSTEM.CNF;1", 24, 60)));
     data(img, 24, 60, 7);
     finish(img);
     Patched r = patch(s / "p.iso");
     EXPECT_TRUE(r.ok) << r.out;
-    EXPECT_EQ(le_at(s / "p.iso", ROOT_LBA * SECTOR + 1001), 12231u);
+    EXPECT_EQ(le_at(s / "p.iso", (ROOT_LBA + 1) * SECTOR), 12231u);
+    EXPECT_EQ(read_bytes(s / "p.iso", 12231ull * SECTOR, 60), pattern(60, 7));
 }
 
 TEST(Patch, ImageIsLeftUnchangedWhenThePatchCannotBeMade)

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "iso/byte_order.h"
+
 namespace fixture {
 
 Entry file(const std::string& id, uint32_t lba, uint32_t size)
@@ -35,18 +37,17 @@ Entry parent(uint32_t lba, uint32_t size)
     return dir(std::string(1, '\1'), lba, size);
 }
 
+// Writes a both-byte-order field whose halves may disagree.
 static void both_endian32(uint8_t* p, uint32_t le, uint32_t be)
 {
-    for (int i = 0; i < 4; ++i) {
-        p[i] = static_cast<uint8_t>(le >> (8 * i));
-        p[7 - i] = static_cast<uint8_t>(be >> (8 * i));
-    }
+    write_le32(p, le);
+    write_be32(p + 4, be);
 }
 
 std::vector<uint8_t> encode(const Entry& e)
 {
     size_t id_len = e.id.size();
-    size_t natural = 33 + id_len + (id_len % 2 == 0 ? 1 : 0) + e.system_use;
+    size_t natural = 33 + id_len + (id_len % 2 == 0 ? 1 : 0) + e.system_use + e.susp.size();
     size_t length = e.length >= 0 ? static_cast<size_t>(e.length) : natural;
     std::vector<uint8_t> r(std::max(length, natural), 0);
     r[0] = static_cast<uint8_t>(length);
@@ -62,7 +63,8 @@ std::vector<uint8_t> encode(const Entry& e)
     r[32] = static_cast<uint8_t>(e.name_length >= 0 ? e.name_length : static_cast<int>(id_len));
     std::memcpy(&r[33], e.id.data(), id_len);
     for (size_t i = 0; i < e.system_use; ++i)
-        r[natural - e.system_use + i] = static_cast<uint8_t>(0xA0 + i);
+        r[natural - e.susp.size() - e.system_use + i] = static_cast<uint8_t>(0xA0 + i);
+    std::memcpy(&r[natural - e.susp.size()], e.susp.data(), e.susp.size());
     // A length below the natural one keeps the identifier bytes after the record's end.
     return r;
 }
@@ -95,25 +97,180 @@ void put(Image& image, uint64_t offset, const std::vector<uint8_t>& bytes)
 
 void descriptor(Image& image, uint32_t root_lba, uint32_t root_size, uint32_t volume_sectors)
 {
-    std::vector<uint8_t> pvd(SECTOR, 0);
-    pvd[0] = 1;
-    std::memcpy(&pvd[1], "CD001", 5);
-    pvd[6] = 1;
-    std::memset(&pvd[8], ' ', 32);
-    std::memcpy(&pvd[40], "FIXTURE", 7);
-    std::memset(&pvd[47], ' ', 25);
-    both_endian32(&pvd[80], volume_sectors, volume_sectors);
-    pvd[120] = 1; pvd[123] = 1; pvd[124] = 1; pvd[127] = 1;   // set size, sequence number
-    pvd[128] = 0; pvd[129] = 8; pvd[130] = 8; pvd[131] = 0;   // logical block size 2048
-    std::vector<uint8_t> root = encode(self(root_lba, root_size));
-    std::memcpy(&pvd[156], root.data(), root.size());
-    pvd[881] = 1;
-    put(image, 16ull * SECTOR, pvd);
-    std::vector<uint8_t> end(SECTOR, 0);
-    end[0] = 255;
-    std::memcpy(&end[1], "CD001", 5);
-    end[6] = 1;
-    put(image, 17ull * SECTOR, end);
+    Descriptor primary;
+    primary.root_lba = root_lba;
+    primary.root_size = root_size;
+    primary.volume_sectors = volume_sectors;
+    Descriptor end;
+    end.type = 255;
+    descriptors(image, 16, {primary, end});
+}
+
+void descriptors(Image& image, uint32_t first, const std::vector<Descriptor>& set)
+{
+    for (size_t n = 0; n < set.size(); ++n) {
+        const Descriptor& d = set[n];
+        std::vector<uint8_t> v(SECTOR, 0);
+        v[0] = d.type;
+        std::memcpy(&v[1], "CD001", 5);
+        v[6] = d.version;
+        if (d.type == 0) {
+            std::memcpy(&v[7], "EL TORITO SPECIFICATION", 23);
+            write_le32(&v[71], d.boot_catalog);
+        } else if (d.type == 1 || d.type == 2) {
+            std::memset(&v[8], ' ', 32);
+            std::memcpy(&v[40], "FIXTURE", 7);
+            std::memset(&v[47], ' ', 25);
+            write_both32(&v[80], d.volume_sectors);
+            if (d.joliet)
+                std::memcpy(&v[88], "%/E", 3);
+            write_both16(&v[120], 1);  // volume set size
+            write_both16(&v[124], 1);  // volume sequence number
+            write_both16(&v[128], SECTOR);
+            write_both32(&v[132], d.path_table_size);
+            write_le32(&v[140], d.path_tables[0]);
+            write_le32(&v[144], d.path_tables[1]);
+            write_be32(&v[148], d.path_tables[2]);
+            write_be32(&v[152], d.path_tables[3]);
+            std::vector<uint8_t> root = encode(self(d.root_lba, d.root_size));
+            std::memcpy(&v[156], root.data(), root.size());
+            v[881] = 1;
+        }
+        put(image, uint64_t(first + n) * SECTOR, v);
+    }
+}
+
+std::vector<uint8_t> path_table(const std::vector<Path_Entry>& entries, bool m)
+{
+    std::vector<uint8_t> t;
+    for (const Path_Entry& e : entries) {
+        std::vector<uint8_t> r(8 + e.id.size() + e.id.size() % 2, 0);
+        r[0] = static_cast<uint8_t>(e.id.size());
+        if (m) {
+            write_be32(&r[2], e.lba);
+            write_be16(&r[6], e.parent);
+        } else {
+            write_le32(&r[2], e.lba);
+            write_le16(&r[6], e.parent);
+        }
+        std::memcpy(&r[8], e.id.data(), e.id.size());
+        t.insert(t.end(), r.begin(), r.end());
+    }
+    return t;
+}
+
+// A SUSP entry with its signature and body.
+static std::vector<uint8_t> susp_entry(const char* sig, const std::vector<uint8_t>& body)
+{
+    std::vector<uint8_t> e(4 + body.size());
+    e[0] = static_cast<uint8_t>(sig[0]);
+    e[1] = static_cast<uint8_t>(sig[1]);
+    e[2] = static_cast<uint8_t>(e.size());
+    e[3] = 1;
+    std::copy(body.begin(), body.end(), e.begin() + 4);
+    return e;
+}
+
+// The both-byte-order form of v as bytes.
+static std::vector<uint8_t> both(uint32_t v)
+{
+    std::vector<uint8_t> b(8);
+    write_both32(b.data(), v);
+    return b;
+}
+
+std::vector<uint8_t> susp_sp()
+{
+    return susp_entry("SP", {0xBE, 0xEF, 0});
+}
+
+std::vector<uint8_t> susp_ce(uint32_t lba, uint32_t offset, uint32_t length)
+{
+    std::vector<uint8_t> body = both(lba);
+    for (uint32_t v : {offset, length}) {
+        std::vector<uint8_t> f = both(v);
+        body.insert(body.end(), f.begin(), f.end());
+    }
+    return susp_entry("CE", body);
+}
+
+std::vector<uint8_t> susp_cl(uint32_t lba)
+{
+    return susp_entry("CL", both(lba));
+}
+
+std::vector<uint8_t> susp_pl(uint32_t lba)
+{
+    return susp_entry("PL", both(lba));
+}
+
+std::vector<uint8_t> susp_re()
+{
+    return susp_entry("RE", {});
+}
+
+std::vector<uint8_t> susp_nm(const std::string& name)
+{
+    std::vector<uint8_t> body = {0};
+    body.insert(body.end(), name.begin(), name.end());
+    return susp_entry("NM", body);
+}
+
+void boot_catalog(Image& image, uint32_t lba, const std::vector<Boot_Entry>& entries)
+{
+    std::vector<uint8_t> c(SECTOR, 0);
+    c[0] = 1;
+    c[30] = 0x55;
+    c[31] = 0xAA;
+    uint16_t sum = 0;
+    for (size_t i = 0; i < 32; i += 2)
+        sum = static_cast<uint16_t>(sum + read_le16(&c[i]));
+    write_le16(&c[28], static_cast<uint16_t>(0x10000 - sum));
+    size_t pos = 32;
+    for (size_t n = 0; n < entries.size(); ++n) {
+        if (n == 1) {  // the rest in one final section
+            c[pos] = 0x91;
+            write_le16(&c[pos + 2], static_cast<uint16_t>(entries.size() - 1));
+            pos += 32;
+        }
+        c[pos] = 0x88;
+        c[pos + 1] = entries[n].media;
+        write_le16(&c[pos + 6], entries[n].count);
+        write_le32(&c[pos + 8], entries[n].lba);
+        pos += 32;
+    }
+    put(image, uint64_t(lba) * SECTOR, c);
+}
+
+void boot_info_table(Image& image, uint32_t lba, uint32_t size)
+{
+    std::vector<uint8_t> data(size);
+    if (pread(image.fd, data.data(), size, static_cast<off_t>(uint64_t(lba) * SECTOR)) != static_cast<ssize_t>(size))
+        throw std::runtime_error("cannot read the boot image of " + image.path);
+    uint32_t sum = 0;
+    for (size_t i = 64; i + 4 <= size; i += 4)
+        sum += read_le32(&data[i]);
+    std::vector<uint8_t> table(16);
+    write_le32(&table[0], 16);
+    write_le32(&table[4], lba);
+    write_le32(&table[8], size);
+    write_le32(&table[12], sum);
+    put(image, uint64_t(lba) * SECTOR + 8, table);
+}
+
+void mbr(Image& image, const std::vector<Partition>& partitions)
+{
+    std::vector<uint8_t> m(512, 0);
+    for (size_t i = 0; i < partitions.size(); ++i) {
+        uint8_t* e = &m[446 + 16 * i];
+        e[0] = i == 0 ? 0x80 : 0;
+        e[4] = partitions[i].type;
+        write_le32(e + 8, partitions[i].start);
+        write_le32(e + 12, partitions[i].count);
+    }
+    m[510] = 0x55;
+    m[511] = 0xAA;
+    put(image, 0, m);
 }
 
 uint32_t directory(Image& image, uint32_t lba, const std::vector<Entry>& entries)
@@ -173,14 +330,12 @@ std::vector<uint8_t> read_file(const std::string& path)
 
 uint32_t le_at(const std::string& path, uint64_t offset)
 {
-    std::vector<uint8_t> b = read_bytes(path, offset + 2, 4);
-    return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    return read_le32(read_bytes(path, offset + 2, 4).data());
 }
 
 uint32_t be_at(const std::string& path, uint64_t offset)
 {
-    std::vector<uint8_t> b = read_bytes(path, offset + 6, 4);
-    return b[3] | (b[2] << 8) | (b[1] << 16) | (static_cast<uint32_t>(b[0]) << 24);
+    return read_be32(read_bytes(path, offset + 6, 4).data());
 }
 
 int64_t find_record(const std::string& path, uint32_t lba, uint32_t sectors, const std::string& id)

@@ -1,7 +1,7 @@
 #pragma once
 // Choosing the command from argument 1 and taking its parameters from the command line.
 
-#include "driver/job_settings.h"
+#include "settings/job_settings.h"
 
 // The lower-case command letter that the first character of arg selects, or 0 for none.
 char select_command(const char* arg);

@@ -1,16 +1,20 @@
 #include "driver/flows.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 
+#include "driver/root_directory.h"
+#include "fileio/io.h"
+#include "fileio/paths.h"
 #include "iso/geometry.h"
-#include "iso/stream.h"
-#include "ops/insertion.h"
-#include "ops/io_messages.h"
+#include "iso/map_compare.h"
+#include "iso/volume_map.h"
+#include "ops/console.h"
+#include "ops/image_run.h"
 #include "ops/new_image.h"
 #include "ops/patch.h"
 #include "ops/source_checks.h"
+#include "ops/verify.h"
 
 int normal_mode(Job_Settings& job)
 {
@@ -18,53 +22,67 @@ int normal_mode(Job_Settings& job)
     job.PatchForGS2 = 0;
     // Opening the new image empties it, so the source must not be it.
     if (same_file(job.inname, job.outname)) {
-        print_same_file_error(job);
+        say_line(same_file_error(job));
         return 1;
     }
     job.infile = fopen(job.inname, "rb");
     job.outfile = fopen(job.outname, "w+b");
-    if (job.infile == nullptr) {
-        printf("Error cannot open file %s\n", job.inname);
-        return discard_new_image(job);
-    }
-    if (check_sector_size(job.infile, job.inname, job.SectorSize) == 1)
-        return discard_new_image(job);
-    if (job.outfile == nullptr) {
-        printf("Error could not create file %s\n", job.outname);
-        return discard_new_image(job);
-    }
-    if (!read_root_directory(job.infile, job, job.inname) ||
-        !check_source_for_hole(job, job.StartLBA, job.EndLBA))
-        return discard_new_image(job);
-    if (int rc = seek_to(job.infile, 0); rc != 0) {
-        print_read_error(job.inname, rc);
-        return discard_new_image(job);
-    }
-    if (!insert_zero_sectors(job.infile, job.outfile, job.StartLBA, job.EndLBA, job.SectorSize,
-                             job.PatchForGS2, job))
-        return discard_new_image(job);
-    return close_new_image(job) ? 0 : 1;
+    std::string error;
+    if (job.infile == nullptr)
+        return fail_new_image(job, std::string("Error cannot open file ") + job.inname);
+    if (check_sector_size(job.infile, job.inname, job.SectorSize, error) == 1)
+        return fail_new_image(job, error);
+    if (job.outfile == nullptr)
+        return fail_new_image(job, std::string("Error could not create file ") + job.outname);
+    Volume_Map map;
+    if (!read_source_map(job, map, error))
+        return fail_new_image(job, error);
+    return build_new_image(job, map);
 }
+
+namespace {
+
+// Patches the open image in place and checks the result; gives false with the error line.
+bool patch_and_verify(Job_Settings& job, std::string& error)
+{
+    Volume_Map map;
+    if (!read_root_directory(job.outfile, job, map, error) || !check_patch_in_place(map, job.outname, error))
+        return false;
+    const Sector_Shift none{0, 0};
+    // patch_for_gs2 reports a missing or oversized SYSTEM.CNF after its own first words.
+    std::vector<uint8_t> system_cnf;
+    if (map.system_cnf >= 0 && map.extents[static_cast<size_t>(map.system_cnf)].bytes <= job.SectorSize &&
+        !read_system_cnf(fileno(job.outfile), job.outname, map, none, system_cnf, error))
+        return false;
+    uint32_t extended_to = 0;
+    if (!patch_for_gs2(job.outfile, map, none, job.outname, true, extended_to, error))
+        return false;
+    if (fsync(fileno(job.outfile)) != 0) {
+        error = std::string("Error: could not write ") + job.outname + ": " + io_reason(last_error());
+        return false;
+    }
+    return verify_image(fileno(job.outfile), job.outname, map, none, Expected_Change{PATCH_SECTOR, extended_to},
+                        system_cnf, error);
+}
+
+}  // namespace
 
 int patch_mode(Job_Settings& job)
 {
     job.outfile = fopen(job.outname, "r+b");
     if (job.outfile == nullptr) {
-        printf("Error opening file: %s\n", job.outname);
+        say_line(std::string("Error opening file: ") + job.outname);
         return 1;
     }
-    bool ok = check_sector_size(job.outfile, job.outname, job.SectorSize) == 0 &&
-              read_root_directory(job.outfile, job, job.outname) &&
-              patch_for_gs2(job.outfile, job.RootDirLBA, job.SizeOfRootDir, job.SectorSize,
-                            job.outname, true);
-    if (ok && (fflush(job.outfile) != 0 || fsync(fileno(job.outfile)) != 0)) {
-        print_write_error(job.outname, last_error());
-        ok = false;
-    }
+    std::string error;
+    bool ok = check_sector_size(job.outfile, job.outname, job.SectorSize, error) == 0 &&
+              patch_and_verify(job, error);
     if (fclose(job.outfile) != 0 && ok) {
-        print_write_error(job.outname, last_error());
+        error = std::string("Error: could not write ") + job.outname + ": " + io_reason(last_error());
         ok = false;
     }
     job.outfile = nullptr;
+    if (!ok)
+        say_line(error);
     return ok ? 0 : 1;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The flows of normal mode and patch mode.
 
-#include "driver/job_settings.h"
+#include "settings/job_settings.h"
 
 // The n command: a new image with a hole from StartLBA to 12231, relocated and patched.
 // Gives the exit status.

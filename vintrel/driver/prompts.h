@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "driver/job_settings.h"
+#include "settings/job_settings.h"
 
 // Size of each name buffer: a name of at most 254 characters and its NUL.
 constexpr int NAME_BUFFER = 255;

@@ -1,10 +1,8 @@
 #include "iso/record.h"
 
-#include <cerrno>
 #include <cstring>
 
-#include "iso/bytes.h"
-#include "iso/stream.h"
+#include "iso/byte_order.h"
 
 uint32_t record_lba(const ISO_Directory_Record& record)
 {
@@ -26,50 +24,34 @@ bool record_is_self_or_parent(const ISO_Directory_Record& record, const std::str
     return record.NameLength == 1 && name.empty();
 }
 
-int read_directory_record(FILE* stream, ISO_Directory_Record& record, std::string& name)
+bool read_directory_record(const uint8_t* bytes, size_t available, ISO_Directory_Record& record,
+                           std::string& name)
 {
     name.clear();
-    int rc = read_exact(stream, &record, sizeof record);
-    if (rc != 0)
-        return rc;
-    char identifier[256];
-    rc = read_exact(stream, identifier, record.NameLength);
-    if (rc != 0)
-        return rc;
-    // The identifier as stored, up to a zero byte; 0x00 and 0x01 alone are the self and
-    // parent entries and give the empty name.
-    if (!(record.NameLength == 1 && identifier[0] == 1))
-        name.assign(identifier, strnlen(identifier, record.NameLength));
-    long step = static_cast<long>(record.Length) - static_cast<long>(RECORD_FIXED_BYTES) -
-                static_cast<long>(record.NameLength);
-    if (step != 0 && fseeko(stream, step, SEEK_CUR) != 0)
-        return last_error();
-    return 0;
+    if (available < RECORD_FIXED_BYTES + 1)
+        return false;
+    std::memcpy(&record, bytes, sizeof record);
+    if (record.Length < RECORD_FIXED_BYTES + 1 || record.Length > available ||
+        record.NameLength == 0 || RECORD_FIXED_BYTES + record.NameLength > record.Length)
+        return false;
+    const char* identifier = reinterpret_cast<const char*>(bytes + RECORD_FIXED_BYTES);
+    // The identifiers 0x00 and 0x01 alone are the self and parent entries (ECMA-119 6.8.2.2).
+    if (!(record.NameLength == 1 && (identifier[0] == 0 || identifier[0] == 1)))
+        name.assign(identifier, record.NameLength);
+    return true;
+}
+
+uint32_t system_use_offset(const ISO_Directory_Record& record)
+{
+    return RECORD_FIXED_BYTES + record.NameLength + (record.NameLength % 2 == 0 ? 1 : 0);
 }
 
 void write_both_endian(uint32_t value, uint8_t field[8])
 {
-    for (int i = 0; i < 4; ++i) {
-        uint8_t byte = static_cast<uint8_t>(value >> (8 * i));
-        field[i] = byte;
-        field[7 - i] = byte;
-    }
+    write_both32(field, value);
 }
 
-int rewrite_extent(FILE* stream, const ISO_Directory_Record& record)
+void rewrite_extent(uint8_t* record_bytes, uint32_t lba)
 {
-    if (fseeko(stream, RECORD_LBA, SEEK_CUR) != 0)
-        return last_error();
-    return write_exact(stream, record.LBA, sizeof record.LBA);
-}
-
-int repoint_record(FILE* stream, uint64_t record_pos, ISO_Directory_Record& record, uint32_t new_lba)
-{
-    write_both_endian(new_lba, record.LBA);
-    int rc = seek_to(stream, record_pos);
-    if (rc == 0)
-        rc = rewrite_extent(stream, record);
-    if (rc == 0)
-        rc = seek_to(stream, record_pos + record.Length);
-    return rc;
+    write_both32(record_bytes + RECORD_LBA, lba);
 }

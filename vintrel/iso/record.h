@@ -1,8 +1,9 @@
 #pragma once
-// Directory records (ECMA-119 9.1): reading them and repointing their extents.
+// Directory records (ECMA-119 9.1): reading one from the bytes of a directory, and writing a
+// new extent into one.
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 // Byte offsets inside a directory record (ECMA-119 9.1).
@@ -44,18 +45,19 @@ bool record_is_directory(const ISO_Directory_Record& record);
 // True for the self and parent entries (identifier of the single byte 0 or 1).
 bool record_is_self_or_parent(const ISO_Directory_Record& record, const std::string& name);
 
-// Reads the record at the stream position into record and its identifier into name (empty
-// for the self and parent entries), and leaves the stream Length bytes after its first
-// byte; returns a stream result code.
-int read_directory_record(FILE* stream, ISO_Directory_Record& record, std::string& name);
+// Reads the record at the start of bytes (available bytes of directory data from there on)
+// into record and its identifier into name, every byte of it (a Joliet identifier holds zero
+// bytes), or empty for the self and parent entries. Gives false when the record is damaged: shorter than its fixed part and
+// one identifier byte, an identifier of no bytes or running past the record, or a record
+// running past the bytes available.
+bool read_directory_record(const uint8_t* bytes, size_t available, ISO_Directory_Record& record,
+                           std::string& name);
+
+// Offset of the record's system use area from its first byte (ECMA-119 9.1.13).
+uint32_t system_use_offset(const ISO_Directory_Record& record);
 
 // Writes value into an 8-byte both-byte-order field (ECMA-119 7.3.3).
 void write_both_endian(uint32_t value, uint8_t field[8]);
 
-// Writes the record's LBA bytes over bytes 2-9 of the record that starts at the stream
-// position, leaving the stream 10 bytes after that start.
-int rewrite_extent(FILE* stream, const ISO_Directory_Record& record);
-
-// Points the record that starts at byte record_pos at new_lba, in memory and in the image,
-// and leaves the stream just after the record.
-int repoint_record(FILE* stream, uint64_t record_pos, ISO_Directory_Record& record, uint32_t new_lba);
+// Writes lba into bytes 2-9 of the record whose bytes start at record_bytes.
+void rewrite_extent(uint8_t* record_bytes, uint32_t lba);

@@ -1,95 +1,91 @@
 #include "iso/walker.h"
 
-#include <set>
-
 #include "iso/geometry.h"
-#include "iso/stream.h"
 
 namespace {
 
 // What one walk shares across its levels.
 struct Walk_State {
-    FILE* image;
-    uint32_t sector_size;
-    uint64_t image_length;
-    const Record_Action* action;
-    std::set<uint32_t> walked;  // extents of the directories already walked
-    std::string* error;
+    const Image_File& image;
+    const Record_Action& action;
+    std::set<uint32_t>& walked;
+    std::string& error;
 };
 
 // Sets the walk's error text and gives false.
 bool fail(Walk_State& state, const std::string& text)
 {
-    *state.error = text;
+    state.error = text;
     return false;
 }
 
 // "sector N byte M" for a byte position, for error texts.
-std::string at_byte(uint64_t pos, uint32_t sector_size)
+std::string at_byte(uint64_t pos)
 {
-    return "sector " + std::to_string(pos / sector_size) + " byte " +
-           std::to_string(pos % sector_size);
+    return "sector " + std::to_string(pos / SECTOR_BYTES) + " byte " +
+           std::to_string(pos % SECTOR_BYTES);
 }
 
 // Walks one directory at extent; self_lba is the extent its own entry must name.
-bool walk_one(Walk_State& state, uint32_t extent, uint32_t size, unsigned depth, uint32_t self_lba)
+bool walk_one(Walk_State& state, uint32_t extent, uint32_t size, unsigned depth)
 {
-    const uint32_t ss = state.sector_size;
-    const uint64_t start = sector_offset(extent, ss);
+    const uint64_t start = sector_offset(extent);
     const uint64_t end = start + size;
-    if (end > state.image_length)
+    if (end > state.image.length)
         return fail(state, "directory at sector " + std::to_string(extent) +
                                " runs past the end of the image");
     state.walked.insert(extent);
 
+    uint8_t sector[SECTOR_BYTES];
+    uint64_t loaded = UINT64_MAX;  // start of the sector held in the buffer
     bool first = true;
     uint64_t pos = start;
     // Each turn moves pos on by at least one byte, so the loop ends at end.
     while (pos < end) {
-        uint8_t length = 0;
-        int rc = read_at(state.image, pos, &length, 1);
-        if (rc != 0)
-            return fail(state, "could not read directory at " + at_byte(pos, ss) + ": " +
-                                   io_reason(rc));
+        const uint64_t sector_start = pos - pos % SECTOR_BYTES;
+        if (sector_start != loaded) {
+            const uint64_t n = std::min<uint64_t>(SECTOR_BYTES, end - sector_start);
+            std::string why;
+            if (!read_image(state.image, sector_start, sector, static_cast<size_t>(n), "a directory", why))
+                return fail(state, why);
+            loaded = sector_start;
+        }
+        const size_t in = static_cast<size_t>(pos - sector_start);
+        const uint8_t length = sector[in];
         if (length == 0) {
             // Zero fill: no further record in this sector (ECMA-119 6.8.1.1).
-            pos = (pos / ss + 1) * ss;
+            pos = sector_start + SECTOR_BYTES;
             continue;
         }
-        if (pos % ss + length > ss || pos + length > end || length < RECORD_FIXED_BYTES + 1)
-            return fail(state, "damaged directory record at " + at_byte(pos, ss));
-
-        ISO_Directory_Record record;
-        std::string name;
-        rc = seek_to(state.image, pos);
-        if (rc == 0)
-            rc = read_directory_record(state.image, record, name);
-        if (rc != 0)
-            return fail(state, "could not read directory record at " + at_byte(pos, ss) + ": " +
-                                   io_reason(rc));
-        if (record.NameLength == 0 || RECORD_FIXED_BYTES + record.NameLength > length)
-            return fail(state, "damaged directory record at " + at_byte(pos, ss));
-        const bool self_or_parent = record_is_self_or_parent(record, name);
-        const uint32_t stored_lba = record_lba(record);
-        if (first && !(self_or_parent && stored_lba == self_lba))
+        Walk_Record found;
+        const size_t available = static_cast<size_t>(std::min<uint64_t>(SECTOR_BYTES - in, end - pos));
+        if (!read_directory_record(sector + in, available, found.record, found.name))
+            return fail(state, "damaged directory record at " + at_byte(pos));
+        found.offset = pos;
+        found.bytes = sector + in;
+        found.directory = extent;
+        found.first = first;
+        const bool self_or_parent = record_is_self_or_parent(found.record, found.name);
+        if (first && !(self_or_parent && record_lba(found.record) == extent))
             return fail(state, "directory at sector " + std::to_string(extent) +
                                    " does not begin with its own entry");
         first = false;
-
-        if (!(*state.action)(state.image, pos, record, name, *state.error))
+        if (!state.action(found, state.error))
             return false;
         pos += length;
 
-        if (record_is_directory(record) && !self_or_parent) {
-            const uint32_t child = record_lba(record);
+        if (record_is_directory(found.record) && !self_or_parent) {
+            const uint32_t child = record_lba(found.record);
             // A directory met a second time (a cycle or a second link) is not walked again,
             // so nothing in it is handled twice.
             if (state.walked.count(child) == 0) {
                 if (depth + 1 >= WALK_MAX_DEPTH)
                     return fail(state, "directory tree deeper than " +
                                            std::to_string(WALK_MAX_DEPTH) + " levels");
-                if (!walk_one(state, child, record_size(record), depth + 1, stored_lba))
+                if (!walk_one(state, child, record_size(found.record), depth + 1))
                     return false;
+                // The buffer now holds a sector of the child.
+                loaded = UINT64_MAX;
             }
         }
     }
@@ -98,20 +94,9 @@ bool walk_one(Walk_State& state, uint32_t extent, uint32_t size, unsigned depth,
 
 }  // namespace
 
-bool walk_directory_tree(FILE* image, uint32_t extent, uint32_t size, uint32_t sector_size,
-                         const Record_Action& action, std::string& error)
+bool walk_directory_tree(const Image_File& image, uint32_t extent, uint32_t size,
+                         const Record_Action& action, std::set<uint32_t>& walked, std::string& error)
 {
-    const int64_t saved = stream_position(image);
-    const int64_t length = stream_length(image);
-    if (saved < 0 || length < 0) {
-        error = "could not read the image";
-        return false;
-    }
-    Walk_State state{image, sector_size, static_cast<uint64_t>(length), &action, {}, &error};
-    bool ok = walk_one(state, extent, size, 0, extent);
-    if (seek_to(image, static_cast<uint64_t>(saved)) != 0 && ok) {
-        error = "could not return to the position before the walk";
-        ok = false;
-    }
-    return ok;
+    Walk_State state{image, action, walked, error};
+    return walk_one(state, extent, size, 0);
 }

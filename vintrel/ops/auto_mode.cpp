@@ -1,102 +1,82 @@
 #include "ops/auto_mode.h"
 
-#include <cstring>
 #include <vector>
 
+#include "fileio/io.h"
+#include "fileio/paths.h"
 #include "iso/geometry.h"
-#include "iso/record.h"
-#include "iso/stream.h"
-#include "iso/walker.h"
+#include "iso/volume_map.h"
+#include "ops/console.h"
+#include "ops/image_run.h"
 #include "ops/insertion.h"
 #include "ops/new_image.h"
 #include "ops/source_checks.h"
 
-bool find_start_lba(uint32_t& best, Job_Settings& job, FILE* source, uint32_t extent,
-                    uint32_t size, std::string& error)
-{
-    const uint32_t limit = job.PatchLBA;
-    Record_Action candidate = [&best, limit](FILE*, uint64_t, ISO_Directory_Record& record,
-                                             const std::string& name, std::string&) {
-        const uint32_t lba = record_lba(record);
-        // Only files count, told by the directory flag rather than by a version suffix.
-        bool is_file = !record_is_directory(record) && !record_is_self_or_parent(record, name);
-        if (is_file && lba <= limit && lba > best)
-            best = lba;
-        return true;
-    };
-    return walk_directory_tree(source, extent, size, job.SectorSize, candidate, error);
-}
-
-void print_patch_sector_diagnostic(Job_Settings& job)
+bool patch_sector_diagnostic(Job_Settings& job, std::vector<std::string>& lines, std::string& error)
 {
     std::vector<uint8_t> sector(job.SectorSize);
-    int rc = read_at(job.infile, sector_offset(job.PatchLBA, job.SectorSize), sector.data(),
-                     sector.size());
-    bool empty = true;
-    if (rc == 0) {
-        for (uint8_t b : sector)
-            empty = empty && b == 0;
-    }
+    const int rc = read_full_at(fileno(job.infile), sector_offset(job.PatchLBA, job.SectorSize),
+                                sector.data(), sector.size());
     // A source that ends before the patch sector has nothing there to overwrite.
     if (rc != 0 && rc != IO_SHORT) {
-        printf("Error: could not read %s: %s\n", job.inname, io_reason(rc));
-        return;
+        error = std::string("Error: could not read ") + job.inname + ": " + io_reason(rc);
+        return false;
     }
+    bool empty = true;
+    if (rc == 0)
+        for (uint8_t b : sector)
+            empty = empty && b == 0;
+    const std::string at = std::to_string(job.PatchLBA);
     if (empty) {
-        printf("   Extra info: Empty sector present at %u\n", job.PatchLBA);
-        printf("   Its possible that patching using the\n");
-        printf("   Vintrel p %s\n", job.inname);
-        printf("   command will not cause any corruption of data.\n");
+        lines = {"   Extra info: Empty sector present at " + at, "   Its possible that patching using the",
+                 std::string("   Vintrel p ") + job.inname, "   command will not cause any corruption of data."};
     } else {
-        printf("   Extra info: Empty sector not present at %u\n", job.PatchLBA);
+        lines = {"   Extra info: Empty sector not present at " + at};
     }
+    return true;
 }
 
 int auto_mode(Job_Settings& job)
 {
+    std::string error;
     job.infile = fopen(job.inname, "rb");
     if (job.infile == nullptr) {
-        printf("Error opening %s\n", job.inname);
+        say_line(std::string("Error opening ") + job.inname);
         return 1;
     }
-    if (check_sector_size(job.infile, job.inname, job.SectorSize) == 1) {
+    if (check_sector_size(job.infile, job.inname, job.SectorSize, error) == 1) {
+        say_line(error);
         fclose(job.infile);
         return 1;
     }
     if (same_file(job.inname, job.outname)) {
-        print_same_file_error(job);
+        say_line(same_file_error(job));
         fclose(job.infile);
         return 1;
     }
     job.outfile = fopen(job.outname, "w+b");
     if (job.outfile == nullptr) {
-        printf("Error making %s\n", job.outname);
+        say_line(std::string("Error making ") + job.outname);
         fclose(job.infile);
         return 1;
     }
-    if (!read_root_directory(job.infile, job, job.inname))
-        return discard_new_image(job);
+    Volume_Map map;
+    if (!read_source_map(job, map, error))
+        return fail_new_image(job, error);
 
-    uint32_t best = 0;
-    std::string error;
-    if (!find_start_lba(best, job, job.infile, job.RootDirLBA, job.SizeOfRootDir, error)) {
-        printf("Error: %s: %s\n", job.inname, error.c_str());
-        return discard_new_image(job);
-    }
+    const uint32_t best = find_start_lba(map, job.PatchLBA);
     if (best == 0) {
-        printf("Error: Could not find a suitable LBA\n");
-        print_patch_sector_diagnostic(job);
-        close_new_image(job);
+        say_line("Error: Could not find a suitable LBA");
+        std::vector<std::string> lines;
+        if (!patch_sector_diagnostic(job, lines, error))
+            lines = {error};
+        for (const std::string& line : lines)
+            say_line(line);
+        close_new_image(job, error);
         return 1;
     }
-    printf("LBA selected : %u\n", best);
+    say(("LBA selected : " + std::to_string(best) + "\n").c_str());
     job.StartLBA = best;
     job.EndLBA = PATCH_SECTOR;
-    if (!check_source_for_hole(job, job.StartLBA, job.EndLBA))
-        return discard_new_image(job);
-    if (seek_to(job.infile, 0) != 0 ||
-        !insert_zero_sectors(job.infile, job.outfile, job.StartLBA, job.EndLBA, job.SectorSize,
-                             job.PatchForGS2, job))
-        return discard_new_image(job);
-    return close_new_image(job) ? 0 : 1;
+    return build_new_image(job, map);
 }

@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "iso/stream.h"
+#include "fileio/io.h"
 #include "ops/progress.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // Generate dummy mode: a file of a given number of zero bytes.
 
-#include "driver/job_settings.h"
+#include "settings/job_settings.h"
 
 // Writes outname with sizeDummy zero bytes, in large blocks; gives the exit status (1 after
 // printing an error, the partial file removed).

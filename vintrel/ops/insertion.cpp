@@ -1,63 +1,92 @@
 #include "ops/insertion.h"
 
-#include <cerrno>
+#include <sys/stat.h>
+#include <vector>
 
+#include "fileio/copy.h"
+#include "fileio/io.h"
 #include "iso/geometry.h"
-#include "iso/stream.h"
-#include "ops/copy.h"
-#include "ops/io_messages.h"
+#include "iso/shift.h"
+#include "ops/console.h"
 #include "ops/progress.h"
 #include "ops/relocation.h"
+#include "ops/verify.h"
 
 uint32_t hole_sector_count(uint32_t start_lba, uint32_t end_lba)
 {
     return start_lba <= end_lba ? end_lba - start_lba + 1 : 0;
 }
 
-// Runs one copy step, printing its error; gives false on failure.
-static bool step_ok(const Copy_Result& result, const Job_Settings& job)
+namespace {
+
+// The error line of a failed copy step.
+std::string copy_error(const Copy_Result& r, const Job_Settings& job)
 {
-    if (result.code == 0)
-        return true;
-    progress_end();
-    print_copy_error(result, job.inname, job.outname);
-    return false;
+    return r.on_target ? std::string("Error: could not write ") + job.outname + ": " + io_reason(r.code)
+                       : std::string("Error: could not read ") + job.inname + ": " + io_reason(r.code);
 }
 
+// Puts n zero bytes at out_off: a hole past the end of a regular file, written zeros
+// elsewhere (a device).
+int zero_sectors(int fd, uint64_t& out_off, uint64_t n)
+{
+    struct stat st;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= out_off) {
+        int rc = extend_with_zeros(fd, out_off + n, progress_advance);
+        if (rc == 0)
+            out_off += n;
+        return rc;
+    }
+    return write_zeros(fd, out_off, n, progress_advance);
+}
+
+}  // namespace
+
 bool insert_zero_sectors(FILE* source, FILE* target, uint32_t StartLBA, uint32_t EndLBA,
-                         uint32_t SectorSize, uint16_t PatchForGS2, Job_Settings& job)
+                         uint32_t SectorSize, uint16_t PatchForGS2, Job_Settings& job,
+                         const Volume_Map& map, std::string& error)
 {
     const uint32_t inserted = hole_sector_count(StartLBA, EndLBA);
-    const int64_t source_length = stream_length(source);
-    const int64_t source_pos = stream_position(source);
-    if (source_length < 0 || source_pos < 0) {
-        print_read_error(job.inname, last_error());
+    const Sector_Shift shift{StartLBA, inserted};
+    const int in = fileno(source), out = fileno(target);
+    const int64_t source_length = file_size(in);
+    if (source_length < 0 || fflush(target) != 0) {
+        error = std::string("Error: could not read ") + job.inname + ": " + io_reason(last_error());
         return false;
     }
-    const uint64_t remaining = static_cast<uint64_t>(source_length - source_pos);
-    const uint64_t hole_bytes = sector_offset(inserted, SectorSize);
+    // What the patch sector must hold in the end: SYSTEM.CNF as the source has it.
+    std::vector<uint8_t> system_cnf;
+    if (map.system_cnf >= 0 && !read_system_cnf(in, job.inname, map, Sector_Shift{0, 0}, system_cnf, error))
+        return false;
 
-    printf("Creating new image.\nPlease wait....\n");
-    progress_start(remaining + hole_bytes);
+    say("Creating new image.\nPlease wait....\n");
+    progress_start(static_cast<uint64_t>(source_length) + sector_offset(inserted, SectorSize));
+    uint64_t in_off = 0, out_off = 0;
     // A source shorter than StartLBA sectors is copied whole and the hole follows its last byte.
-    if (!step_ok(copy_bytes(source, target, sector_offset(StartLBA, SectorSize)), job))
-        return false;
-    progress_erase();
-    printf("Inserting Nixo data...\n");
-    if (!step_ok(write_zero_bytes(target, hole_bytes), job))
-        return false;
-    progress_erase();
-    printf("Finished inserting %u sectors...\nMoving File contents...\n", inserted);
-    if (!step_ok(copy_remaining_bytes(source, target), job))
-        return false;
+    Copy_Result r = copy_span(in, in_off, out, out_off, sector_offset(StartLBA, SectorSize), progress_advance);
+    if (r.code == 0) {
+        say("Inserting Nixo data...\n");
+        r.code = zero_sectors(out, out_off, sector_offset(inserted, SectorSize));
+        r.on_target = true;
+    }
+    if (r.code == 0) {
+        say(("Finished inserting " + std::to_string(inserted) + " sectors...\nMoving File contents...\n").c_str());
+        r = copy_span(in, in_off, out, out_off, UINT64_MAX, progress_advance);
+    }
     progress_end();
-
-    if (!reindex_toc(target, StartLBA, inserted, SectorSize, PatchForGS2, job))
-        return false;
-    if (fflush(target) != 0) {
-        print_write_error(job.outname, last_error());
+    if (r.code != 0) {
+        error = copy_error(r, job);
         return false;
     }
-    printf("All tasks complete.\n");
-    return true;
+
+    uint32_t extended_to = 0;
+    if (!reindex_toc(target, StartLBA, inserted, SectorSize, PatchForGS2, job, map, extended_to, error))
+        return false;
+    // Without the patch SYSTEM.CNF only moves with the rest.
+    const uint32_t cnf_lba = PatchForGS2 == 0 || map.system_cnf < 0
+                                 ? PATCH_SECTOR
+                                 : static_cast<uint32_t>(moved_sector(map.extents[map.system_cnf].lba, shift));
+    if (map.system_cnf < 0)
+        system_cnf.clear();
+    return verify_image(out, job.outname, map, shift, Expected_Change{cnf_lba, extended_to}, system_cnf, error);
 }

@@ -1,21 +1,21 @@
 #include "ops/new_image.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <stdio_ext.h>
 #include <unistd.h>
 
-#include "iso/stream.h"
-#include "ops/io_messages.h"
+#include "fileio/io.h"
 
-void print_same_file_error(const Job_Settings& job)
+std::string same_file_error(const Job_Settings& job)
 {
-    printf("Error: %s is the source image %s itself; name another file for the new image\n",
-           job.outname, job.inname);
+    return std::string("Error: ") + job.outname + " is the source image " + job.inname +
+           " itself; name another file for the new image";
 }
 
+namespace {
+
 // Closes a stream if open and clears the field; gives 0 or an errno value.
-static int close_stream(FILE*& stream)
+int close_stream(FILE*& stream)
 {
     int rc = 0;
     if (stream != nullptr && fclose(stream) != 0)
@@ -25,12 +25,14 @@ static int close_stream(FILE*& stream)
 }
 
 // Drops what the stream still buffers and empties its file; a device has nothing to empty.
-static void empty_stream(FILE* stream)
+void empty_stream(FILE* stream)
 {
     __fpurge(stream);
     int rc = ftruncate(fileno(stream), 0);
     (void)rc;
 }
+
+}  // namespace
 
 int discard_new_image(Job_Settings& job)
 {
@@ -42,7 +44,7 @@ int discard_new_image(Job_Settings& job)
     return 1;
 }
 
-bool close_new_image(Job_Settings& job)
+bool close_new_image(Job_Settings& job, std::string& error)
 {
     close_stream(job.infile);
     if (job.outfile == nullptr)
@@ -51,14 +53,13 @@ bool close_new_image(Job_Settings& job)
     if (rc != 0) {
         empty_stream(job.outfile);
         close_stream(job.outfile);
-        print_write_error(job.outname, rc);
-        return false;
+    } else {
+        rc = close_stream(job.outfile);
+        if (rc != 0 && truncate(job.outname, 0) != 0)
+            rc = rc != 0 ? rc : last_error();
     }
-    rc = close_stream(job.outfile);
     if (rc != 0) {
-        print_write_error(job.outname, rc);
-        int emptied = truncate(job.outname, 0);
-        (void)emptied;
+        error = std::string("Error: could not write ") + job.outname + ": " + io_reason(rc);
         return false;
     }
     return true;

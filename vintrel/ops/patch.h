@@ -5,26 +5,17 @@
 #include <cstdio>
 #include <string>
 
-#include "iso/record.h"
+#include "iso/shift.h"
+#include "iso/volume_map.h"
 
-// Name the patch looks for in the root directory's identifiers.
-constexpr const char* SYSTEM_CNF = "SYSTEM.CNF";
+// Finds SYSTEM.CNF in the map and checks that it fits in one sector; gives false with the
+// error line (naming the image called name) otherwise.
+bool check_system_cnf(const Volume_Map& map, const char* name, std::string& error);
 
-// Outcome of the search for SYSTEM.CNF.
-enum class Find_Result { Found, Not_Found, Failed };
-
-// Scans the root directory, passing zero fill byte by byte, for the first file record whose
-// name contains SYSTEM.CNF; on Found gives its record and the byte where it starts.
-Find_Result find_system_cnf(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir,
-                            uint32_t SectorSize, uint64_t& record_pos, ISO_Directory_Record& record,
-                            std::string& error);
-
-// Checks that the root directory of the image named name holds a SYSTEM.CNF that fits in one
-// sector; prints the error and gives false otherwise.
-bool check_system_cnf(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir,
-                      uint32_t SectorSize, const char* name);
-
-// Copies SYSTEM.CNF's bytes to the patch sector and then points its record there; with
-// durable the data is synced before the record changes. Gives false after printing an error.
-bool patch_for_gs2(FILE* image, uint32_t RootDirLBA, uint32_t SizeOfRootDir, uint32_t SectorSize,
-                   const char* name, bool durable);
+// Copies SYSTEM.CNF's bytes (found through the source's map, at their place after shift) to
+// the patch sector, extending an image that ends before it, and then points every field that
+// names SYSTEM.CNF, in every hierarchy, at the patch sector; with durable the bytes are synced
+// before any field changes. extended_to is set to the sector count the image was extended
+// to, or left as it was. Gives false with the error line in error.
+bool patch_for_gs2(FILE* image, const Volume_Map& map, const Sector_Shift& shift, const char* name,
+                   bool durable, uint32_t& extended_to, std::string& error);

@@ -1,71 +1,51 @@
 #include "ops/relocation.h"
 
-#include "iso/geometry.h"
-#include "iso/record.h"
-#include "iso/stream.h"
-#include "iso/volume.h"
-#include "iso/walker.h"
+#include "fileio/io.h"
+#include "iso/foreign.h"
+#include "iso/descriptors.h"
+#include "ops/console.h"
+#include "ops/field_writes.h"
 #include "ops/patch.h"
 
-bool shift_extents(FILE* image, uint32_t extent, uint32_t size, uint32_t SectorSize,
-                   uint32_t StartLBA, uint32_t count, std::string& error)
+void relocation_writes(const Volume_Map& map, const Sector_Shift& shift, std::vector<Field_Write>& writes)
 {
-    Record_Action shift = [StartLBA, count](FILE* stream, uint64_t record_pos,
-                                            ISO_Directory_Record& record, const std::string& name,
-                                            std::string& why) {
-        const uint32_t lba = record_lba(record);
-        if (lba < StartLBA)
-            return true;
-        if (lba > UINT32_MAX - count) {
-            why = "the extent of " + (name.empty() ? std::string("a directory entry") : name) +
-                  " at sector " + std::to_string(lba) + " would move past sector 4294967295";
-            return false;
-        }
-        int rc = repoint_record(stream, record_pos, record, lba + count);
-        if (rc != 0) {
-            why = std::string("could not rewrite a directory record: ") + io_reason(rc);
-            return false;
-        }
-        return true;
-    };
-    return walk_directory_tree(image, extent, size, SectorSize, shift, error);
-}
-
-bool shift_volume_tree(FILE* image, const Volume_Tree& tree, uint32_t SectorSize,
-                       uint32_t StartLBA, uint32_t count, std::string& error)
-{
-    if (!shift_extents(image, tree.root_lba, tree.root_size, SectorSize, StartLBA, count, error))
-        return false;
-    for (int slot = 0; slot < 4; ++slot)
-        if (!shift_path_table(image, SectorSize, tree, slot, StartLBA, count, error))
-            return false;
-    if (count == 0)
-        return true;
-    const uint64_t grown = static_cast<uint64_t>(tree.volume_space) + count;
-    return grow_volume_space(image, SectorSize, tree.descriptor_sector,
-                             grown > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(grown), error);
+    for (const Map_Extent& e : map.extents) {
+        if (e.lba < shift.start)
+            continue;
+        const uint32_t moved = static_cast<uint32_t>(moved_sector(e.lba, shift));
+        for (const Pointer_Field& p : e.pointers)
+            writes.push_back(field_write(moved_offset(p.offset, shift), p.form, moved));
+    }
+    if (shift.count != 0) {
+        for (const Map_Descriptor& d : map.descriptors)
+            writes.push_back(both32_write(moved_offset(sector_offset(d.sector) + VD_VOLUME_SPACE_SIZE, shift),
+                                          d.volume_space + shift.count));
+    }
+    for (const Mbr_Partition& p : map.partitions) {
+        const Mbr_Partition q = moved_partition(p, shift);
+        writes.push_back(le32_write(moved_offset(mbr_start_field(p.slot), shift), q.start));
+        writes.push_back(le32_write(moved_offset(mbr_count_field(p.slot), shift), q.count));
+    }
 }
 
 bool reindex_toc(FILE* image, uint32_t StartLBA, uint32_t count, uint32_t SectorSize,
-                 uint16_t PatchForGS2, Job_Settings& job)
+                 uint16_t PatchForGS2, Job_Settings& job, const Volume_Map& map,
+                 uint32_t& extended_to, std::string& error)
 {
-    printf("Reindexing TOC\nPlease Wait...\n");
-    if (!read_root_directory(image, job, job.outname))
-        return false;
-    std::string error;
-    std::vector<Volume_Tree> trees;
-    uint32_t last_descriptor = 0;
-    bool ok = read_volume_trees(image, SectorSize, trees, last_descriptor, error);
-    // Every hierarchy moves (a Joliet tree too), so that every reader finds the moved files.
-    for (size_t i = 0; ok && i < trees.size(); ++i)
-        ok = shift_volume_tree(image, trees[i], SectorSize, StartLBA, count, error);
-    if (!ok) {
-        printf("Error: %s: %s\n", job.outname, error.c_str());
+    (void)SectorSize;
+    say("Reindexing TOC\nPlease Wait...\n");
+    const Sector_Shift shift{StartLBA, count};
+    std::vector<Field_Write> writes;
+    relocation_writes(map, shift, writes);
+    int rc = fflush(image) != 0 ? last_error() : apply_field_writes(fileno(image), writes);
+    if (rc != 0) {
+        error = std::string("Error: could not write ") + job.outname + ": " + io_reason(rc);
         return false;
     }
-    printf("Done Reindexing TOC.\n");
-    if (PatchForGS2 == 0)
-        return patch_for_gs2(image, job.RootDirLBA, job.SizeOfRootDir, SectorSize, job.outname,
-                             false);
-    return true;
+    job.RootDirLBA = map.root_lba;
+    job.SizeOfRootDir = map.root_size;
+    say("Done Reindexing TOC.\n");
+    if (PatchForGS2 != 0)
+        return true;
+    return patch_for_gs2(image, map, shift, job.outname, false, extended_to, error);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The record that carries one run of vintrel from the command line to the operations.
+// The record that carries one run of vintrel from the command line to the operations, and
+// the patch sector. Shared by the driver and the operations; the image layer never sees it.
 
 #include <cstdint>
 #include <cstdio>
@@ -26,4 +27,20 @@ struct Job_Settings {
 };
 
 // Gives every field its default.
-void init_settings(Job_Settings& job);
+inline void init_settings(Job_Settings& job)
+{
+    job.infile = nullptr;
+    job.outfile = nullptr;
+    job.inname = nullptr;
+    job.outname = nullptr;
+    job.SectorSize = 2048;
+    job.StartLBA = 0;
+    job.EndLBA = 0;
+    job.CurLBA = 0;
+    job.CurPosition = 0;
+    job.sizeDummy = 0;
+    job.RootDirLBA = 0;
+    job.SizeOfRootDir = 0;
+    job.PatchLBA = PATCH_SECTOR;
+    job.PatchForGS2 = 0;
+}

@@ -1,0 +1,160 @@
+#include "fileio/copy.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "fileio/io.h"
+
+namespace {
+
+// Amount handed to one copy call: well below the 2 GiB that Linux moves at most per call,
+// and small enough for a progress line to move a few times a second.
+constexpr uint64_t CALL_LIMIT = 32u << 20;
+// Block size of the read/write path.
+constexpr size_t BLOCK = 1u << 20;
+
+// Tells progress of n bytes done.
+void advance(Copy_Progress progress, uint64_t n)
+{
+    if (progress != nullptr && n > 0)
+        progress(n);
+}
+
+// Copies up to n bytes with pread/pwrite; copied counts what was done.
+Copy_Result copy_by_blocks(int in, uint64_t& in_off, int out, uint64_t& out_off, uint64_t n,
+                           uint64_t& copied, Copy_Progress progress)
+{
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[BLOCK]);
+    if (!buffer)
+        return {ENOMEM, false};
+    while (copied < n) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(BLOCK, n - copied));
+        errno = 0;
+        int64_t got = read_upto_at(in, in_off, buffer.get(), want);
+        if (got < 0)
+            return {last_error(), false};
+        if (got == 0)
+            break;
+        int rc = write_full_at(out, out_off, buffer.get(), static_cast<size_t>(got));
+        if (rc != 0)
+            return {rc, true};
+        in_off += static_cast<uint64_t>(got);
+        out_off += static_cast<uint64_t>(got);
+        copied += static_cast<uint64_t>(got);
+        advance(progress, static_cast<uint64_t>(got));
+        if (static_cast<size_t>(got) < want)
+            break;
+    }
+    return {0, false};
+}
+
+// Copies up to n bytes as data, kernel-side first.
+Copy_Result copy_data(int in, uint64_t& in_off, int out, uint64_t& out_off, uint64_t n,
+                      Copy_Progress progress)
+{
+    uint64_t copied = 0;
+    while (copied < n) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(CALL_LIMIT, n - copied));
+        loff_t i = static_cast<loff_t>(in_off), o = static_cast<loff_t>(out_off);
+        ssize_t moved = copy_file_range(in, &i, out, &o, want, 0);
+        if (moved > 0) {
+            in_off += static_cast<uint64_t>(moved);
+            out_off += static_cast<uint64_t>(moved);
+            copied += static_cast<uint64_t>(moved);
+            advance(progress, static_cast<uint64_t>(moved));
+            continue;
+        }
+        if (moved == 0)
+            return {0, false};
+        if (errno == EINTR)
+            continue;
+        // Refused or failed: the block path either does the rest or tells which side fails.
+        return copy_by_blocks(in, in_off, out, out_off, n, copied, progress);
+    }
+    return {0, false};
+}
+
+// True when fd is a regular file that ends at or before off, so that what is not written
+// there reads as zeros.
+bool appending(int fd, uint64_t off)
+{
+    struct stat st;
+    return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= off;
+}
+
+}  // namespace
+
+int write_zeros(int fd, uint64_t& out_off, uint64_t n, Copy_Progress progress)
+{
+    std::unique_ptr<uint8_t[]> zeros(new (std::nothrow) uint8_t[BLOCK]());
+    if (!zeros)
+        return ENOMEM;
+    for (uint64_t done = 0; done < n;) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(BLOCK, n - done));
+        int rc = write_full_at(fd, out_off, zeros.get(), want);
+        if (rc != 0)
+            return rc;
+        out_off += want;
+        done += want;
+        advance(progress, want);
+    }
+    return 0;
+}
+
+int extend_with_zeros(int fd, uint64_t to, Copy_Progress progress)
+{
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+        return last_error();
+    uint64_t size = static_cast<uint64_t>(st.st_size);
+    if (size >= to)
+        return 0;
+    if (ftruncate(fd, static_cast<off_t>(to)) == 0) {
+        advance(progress, to - size);
+        return 0;
+    }
+    // Some file systems (FAT through FUSE among them) refuse to grow a file by truncation;
+    // a real failure such as a full disk or a size limit shows again in the writes.
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != EINVAL && errno != ENOSYS)
+        return last_error();
+    return write_zeros(fd, size, to - size, progress);
+}
+
+Copy_Result copy_span(int in, uint64_t& in_off, int out, uint64_t& out_off, uint64_t n,
+                      Copy_Progress progress)
+{
+    struct stat st;
+    if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode) || !appending(out, out_off))
+        return copy_data(in, in_off, out, out_off, n, progress);
+    const uint64_t source_end = static_cast<uint64_t>(st.st_size);
+    const uint64_t stop =
+        in_off >= source_end || n >= source_end - in_off ? source_end : in_off + n;
+    // Each turn copies one data segment of the source and passes over the hole after it.
+    while (in_off < stop) {
+        off_t data = lseek(in, static_cast<off_t>(in_off), SEEK_DATA);
+        if (data < 0 && errno != ENXIO)
+            return copy_data(in, in_off, out, out_off, stop - in_off, progress);
+        uint64_t d = data < 0 || static_cast<uint64_t>(data) > stop ? stop : static_cast<uint64_t>(data);
+        off_t hole = d < stop ? lseek(in, static_cast<off_t>(d), SEEK_HOLE) : static_cast<off_t>(stop);
+        uint64_t h = hole < 0 || static_cast<uint64_t>(hole) > stop ? stop : static_cast<uint64_t>(hole);
+        advance(progress, d - in_off);
+        out_off += d - in_off;
+        in_off = d;
+        if (h > d) {
+            Copy_Result r = copy_data(in, in_off, out, out_off, h - d, progress);
+            if (r.code != 0)
+                return r;
+            if (in_off < h)  // the source ended early
+                break;
+        }
+    }
+    // A copy that ends in a hole still makes the target as long as the copy.
+    int rc = extend_with_zeros(out, out_off, nullptr);
+    if (rc != 0)
+        return {rc, true};
+    return {0, false};
+}
