@@ -244,3 +244,22 @@ TEST(ImageCli, SystemCnfLongerThanASectorIsRefusedBeforeAnythingIsBuilt)
     EXPECT_EQ(r.out, "LBA selected : 40\n" + refused);
     EXPECT_EQ(file_length(s / "a.iso"), 0u);
 }
+
+TEST(ImageCli, PatchModeRefusesToOverwriteTheTree)
+{
+    Scratch s;
+    // DATA, a directory, takes sector 12231: patching in place would destroy it.
+    Image img = create(s / "p.iso", 12300);
+    descriptor(img, ROOT_LBA, SECTOR, 12300);
+    directory(img, ROOT_LBA, {self(ROOT_LBA), parent(ROOT_LBA), file("SYSTEM.CNF;1", 24, 60), dir("DATA", 12231, SECTOR)});
+    directory(img, 12231, {self(12231), parent(ROOT_LBA), file("A.BIN;1", 40, 10)});
+    data(img, 24, 60, 7);
+    finish(img);
+    const std::vector<uint8_t> before = read_file(s / "p.iso");
+    Run_Result r = run_vintrel({"p", s / "p.iso"});
+    EXPECT_EQ(r.out, "Error: sector 12231 of " + (s / "p.iso") +
+                         " holds the directory /DATA, which the patch would destroy; use \"vintrel a\" to build a new "
+                         "image instead\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(read_file(s / "p.iso") == before);
+}

@@ -31,9 +31,8 @@ Entry with_susp(Entry e, const std::vector<std::vector<uint8_t>>& entries)
 
 std::vector<Disc_File> every_kind_files()
 {
-    return {{"BOOT.IMG", BOOT, BOOT_SIZE, 9},   {"system.cnf", CNF, 60, 7},
-            {"DATA/A.BIN", A, A_SIZE, 1},       {"DATA/C.BIN", C, 10, 3},
-            {"DATA/DEEP/D.BIN", D, 10, 4}};
+    return {{"/SYSTEM.CNF;1", CNF, 60, 7}, {"/DATA/A.BIN;1", A, A_SIZE, 1}, {"/DATA/C.BIN;1", C, 10, 3},
+            {"/RR_MOVED/DEEP/D.BIN;1", D, 10, 4}};
 }
 
 void every_kind_disc(const std::string& path)
@@ -78,7 +77,7 @@ void every_kind_disc(const std::string& path)
     std::vector<uint8_t> sp = susp_sp();
     root_self.susp = sp;
     const std::vector<uint8_t> nm = susp_nm("system.cnf");
-    directory(img, ROOT, {root_self, parent(ROOT), file("BOOT.CAT;1", CATALOG, SECTOR), file("BOOT.IMG;1", BOOT, BOOT_SIZE),
+    directory(img, ROOT, {root_self, parent(ROOT), file("BOOT.CAT;1", CATALOG, SECTOR),
                           dir("DATA", DATA, 2 * SECTOR), dir("RR_MOVED", RR_MOVED, SECTOR),
                           with_susp(file("SYSTEM.CNF;1", CNF, 60),
                                     {susp_ce(CONTINUATION, 0, static_cast<uint32_t>(nm.size()))})});
@@ -91,8 +90,7 @@ void every_kind_disc(const std::string& path)
     directory(img, RR_MOVED, {self(RR_MOVED), parent(ROOT), with_susp(dir("DEEP", DEEP, SECTOR), {susp_re()})});
     directory(img, DEEP, {self(DEEP), with_susp(parent(RR_MOVED), {susp_pl(DATA)}), file("D.BIN;1", D, 10)});
 
-    directory(img, JOLIET_ROOT, {self(JOLIET_ROOT), parent(JOLIET_ROOT), file(ucs2("BOOT.IMG;1"), BOOT, BOOT_SIZE),
-                                 dir(ucs2("DATA"), JOLIET_DATA, SECTOR), file(ucs2("system.cnf;1"), CNF, 60)});
+    directory(img, JOLIET_ROOT, {self(JOLIET_ROOT), parent(JOLIET_ROOT), dir(ucs2("DATA"), JOLIET_DATA, SECTOR), file(ucs2("system.cnf;1"), CNF, 60)});
     directory(img, JOLIET_DATA, {self(JOLIET_DATA), parent(JOLIET_ROOT), file(ucs2("A.BIN;1"), A, A_SIZE),
                                  file(ucs2("C.BIN;1"), C, 10)});
 
@@ -101,6 +99,7 @@ void every_kind_disc(const std::string& path)
         data(img, f.lba, f.size, f.seed);
     data(img, B1, SECTOR, 5);
     data(img, B2, 100, 6);
+    data(img, BOOT, BOOT_SIZE, 9);
     boot_info_table(img, BOOT, BOOT_SIZE);
     finish(img);
 }

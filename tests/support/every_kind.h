@@ -2,8 +2,8 @@
 // A small disc that holds one structure of every kind the volume map knows: a primary, an
 // enhanced and a Joliet descriptor, an El Torito boot record, path tables of both types,
 // directories of one and of two sectors, a Rock Ridge tree with a continuation area and a
-// relocated directory (CL, PL, RE), a file of two sections, a boot catalog, a boot image with a
-// boot information table, and an MBR whose partition covers the image and whose boot code
+// relocated directory (CL, PL, RE), a file of two sections, a boot catalog, a boot image (hidden
+// from the trees) with a boot information table, and an MBR whose partition covers the image and whose boot code
 // names the boot image.
 
 #include <cstdint>
@@ -25,7 +25,8 @@ constexpr uint32_t BOOT_SIZE = 3000, A_SIZE = 5000;
 // Writes the disc to path.
 void every_kind_disc(const std::string& path);
 
-// The files of the disc as a reader that follows Rock Ridge sees them: path and contents.
+// The files of the disc (by their ISO 9660 paths) and their contents: a file of one section
+// at lba of size bytes of pattern(size, seed).
 struct Disc_File {
     std::string path;
     uint32_t lba;

@@ -100,3 +100,15 @@ Run_Result run_vintrel(const std::vector<std::string>& args, const char* stdin_t
     argv.insert(argv.end(), args.begin(), args.end());
     return run_program(argv, stdin_text, cwd);
 }
+
+std::string hooked_vintrel_path()
+{
+    return VINTREL_HOOKED_BINARY;
+}
+
+Run_Result run_hooked_vintrel(const std::string& hook, const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv = {"/usr/bin/env", "VINTREL_HOOK=" + hook, hooked_vintrel_path()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run_program(argv);
+}

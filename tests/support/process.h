@@ -25,3 +25,9 @@ std::string vintrel_path();
 // Runs the built vintrel with the arguments after argv[0] (given as args[0]).
 Run_Result run_vintrel(const std::vector<std::string>& args, const char* stdin_text = nullptr,
                        const std::string& cwd = "");
+
+// The path of vintrel built with the tests' step hook.
+std::string hooked_vintrel_path();
+
+// Runs the hooked vintrel with VINTREL_HOOK set to hook ("STEP:ACTION", see step_hook.cpp).
+Run_Result run_hooked_vintrel(const std::string& hook, const std::vector<std::string>& args);

@@ -10,6 +10,7 @@
 #include "ops/console.h"
 #include "ops/progress.h"
 #include "ops/relocation.h"
+#include "ops/step_hook.h"
 #include "ops/verify.h"
 
 uint32_t hole_sector_count(uint32_t start_lba, uint32_t end_lba)
@@ -65,11 +66,13 @@ bool insert_zero_sectors(FILE* source, FILE* target, uint32_t StartLBA, uint32_t
     // A source shorter than StartLBA sectors is copied whole and the hole follows its last byte.
     Copy_Result r = copy_span(in, in_off, out, out_off, sector_offset(StartLBA, SectorSize), progress_advance);
     if (r.code == 0) {
+        step_done("head", out);
         say("Inserting Nixo data...\n");
         r.code = zero_sectors(out, out_off, sector_offset(inserted, SectorSize));
         r.on_target = true;
     }
     if (r.code == 0) {
+        step_done("hole", out);
         say(("Finished inserting " + std::to_string(inserted) + " sectors...\nMoving File contents...\n").c_str());
         r = copy_span(in, in_off, out, out_off, UINT64_MAX, progress_advance);
     }
@@ -79,9 +82,11 @@ bool insert_zero_sectors(FILE* source, FILE* target, uint32_t StartLBA, uint32_t
         return false;
     }
 
+    step_done("tail", out);
     uint32_t extended_to = 0;
     if (!reindex_toc(target, StartLBA, inserted, SectorSize, PatchForGS2, job, map, extended_to, error))
         return false;
+    step_done("patched", out);
     // Without the patch SYSTEM.CNF only moves with the rest.
     const uint32_t cnf_lba = PatchForGS2 == 0 || map.system_cnf < 0
                                  ? PATCH_SECTOR

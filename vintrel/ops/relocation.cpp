@@ -6,6 +6,7 @@
 #include "ops/console.h"
 #include "ops/field_writes.h"
 #include "ops/patch.h"
+#include "ops/step_hook.h"
 
 void relocation_writes(const Volume_Map& map, const Sector_Shift& shift, std::vector<Field_Write>& writes)
 {
@@ -42,6 +43,7 @@ bool reindex_toc(FILE* image, uint32_t StartLBA, uint32_t count, uint32_t Sector
         error = std::string("Error: could not write ") + job.outname + ": " + io_reason(rc);
         return false;
     }
+    step_done("relocated", fileno(image));
     job.RootDirLBA = map.root_lba;
     job.SizeOfRootDir = map.root_size;
     say("Done Reindexing TOC.\n");
