@@ -17,11 +17,10 @@ constexpr uint64_t CALL_LIMIT = 32u << 20;
 // Block size of the read/write path.
 constexpr size_t BLOCK = 1u << 20;
 
-// Tells progress of n bytes done.
-void advance(Copy_Progress progress, uint64_t n)
+// Tells progress of n bytes done; false when the copy is to stop.
+bool advance(Copy_Progress progress, uint64_t n)
 {
-    if (progress != nullptr && n > 0)
-        progress(n);
+    return progress == nullptr || progress(n);
 }
 
 // Copies up to n bytes with pread/pwrite; copied counts what was done.
@@ -45,7 +44,8 @@ Copy_Result copy_by_blocks(int in, uint64_t& in_off, int out, uint64_t& out_off,
         in_off += static_cast<uint64_t>(got);
         out_off += static_cast<uint64_t>(got);
         copied += static_cast<uint64_t>(got);
-        advance(progress, static_cast<uint64_t>(got));
+        if (!advance(progress, static_cast<uint64_t>(got)))
+            return {EINTR, false};
         if (static_cast<size_t>(got) < want)
             break;
     }
@@ -65,7 +65,8 @@ Copy_Result copy_data(int in, uint64_t& in_off, int out, uint64_t& out_off, uint
             in_off += static_cast<uint64_t>(moved);
             out_off += static_cast<uint64_t>(moved);
             copied += static_cast<uint64_t>(moved);
-            advance(progress, static_cast<uint64_t>(moved));
+            if (!advance(progress, static_cast<uint64_t>(moved)))
+                return {EINTR, false};
             continue;
         }
         if (moved == 0)
@@ -100,7 +101,8 @@ int write_zeros(int fd, uint64_t& out_off, uint64_t n, Copy_Progress progress)
             return rc;
         out_off += want;
         done += want;
-        advance(progress, want);
+        if (!advance(progress, want))
+            return EINTR;
     }
     return 0;
 }
@@ -113,10 +115,8 @@ int extend_with_zeros(int fd, uint64_t to, Copy_Progress progress)
     uint64_t size = static_cast<uint64_t>(st.st_size);
     if (size >= to)
         return 0;
-    if (ftruncate(fd, static_cast<off_t>(to)) == 0) {
-        advance(progress, to - size);
-        return 0;
-    }
+    if (ftruncate(fd, static_cast<off_t>(to)) == 0)
+        return advance(progress, to - size) ? 0 : EINTR;
     // Some file systems (FAT through FUSE among them) refuse to grow a file by truncation;
     // a real failure such as a full disk or a size limit shows again in the writes.
     if (errno != EPERM && errno != EOPNOTSUPP && errno != EINVAL && errno != ENOSYS)
@@ -141,7 +141,8 @@ Copy_Result copy_span(int in, uint64_t& in_off, int out, uint64_t& out_off, uint
         uint64_t d = data < 0 || static_cast<uint64_t>(data) > stop ? stop : static_cast<uint64_t>(data);
         off_t hole = d < stop ? lseek(in, static_cast<off_t>(d), SEEK_HOLE) : static_cast<off_t>(stop);
         uint64_t h = hole < 0 || static_cast<uint64_t>(hole) > stop ? stop : static_cast<uint64_t>(hole);
-        advance(progress, d - in_off);
+        if (!advance(progress, d - in_off))
+            return {EINTR, false};
         out_off += d - in_off;
         in_off = d;
         if (h > d) {

@@ -3,8 +3,9 @@
 
 #include <cstdint>
 
-// Told of every piece of a copy as it is done, for a progress line; may be null.
-using Copy_Progress = void (*)(uint64_t bytes);
+// Told of every piece of a copy as it is done, for a progress line; may be null. Giving
+// false stops the copy, which then ends with the code EINTR.
+using Copy_Progress = bool (*)(uint64_t bytes);
 
 // Outcome of a bulk copy: code is 0, an errno value or IO_SHORT; on_target tells which side
 // failed.

@@ -9,6 +9,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace {
+
+// In a child: runs argv[0] with argv, or ends with 127.
+[[noreturn]] void exec_program(const std::vector<std::string>& argv)
+{
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+}  // namespace
+
 Run_Result run_program(const std::vector<std::string>& argv, const char* stdin_text,
                        const std::string& cwd)
 {
@@ -31,12 +46,7 @@ Run_Result run_program(const std::vector<std::string>& argv, const char* stdin_t
             close(fd);
         if (!cwd.empty() && chdir(cwd.c_str()) != 0)
             _exit(126);
-        std::vector<char*> args;
-        for (const std::string& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
+        exec_program(argv);
     }
     close(in_pipe[0]);
     close(out_pipe[1]);
@@ -77,6 +87,7 @@ Run_Result run_program(const std::vector<std::string>& argv, const char* stdin_t
     int status = 0;
     waitpid(pid, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     return result;
 }
 
@@ -111,4 +122,54 @@ Run_Result run_hooked_vintrel(const std::string& hook, const std::vector<std::st
     std::vector<std::string> argv = {"/usr/bin/env", "VINTREL_HOOK=" + hook, hooked_vintrel_path()};
     argv.insert(argv.end(), args.begin(), args.end());
     return run_program(argv);
+}
+
+Started start_program(const std::vector<std::string>& argv, const std::string& output,
+                      const std::vector<std::string>& env)
+{
+    Started started;
+    started.output = output;
+    pid_t pid = fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        int null_fd = open("/dev/null", O_RDONLY);
+        int out_fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(null_fd, 0);
+        dup2(out_fd, 1);
+        dup2(out_fd, 2);
+        for (const std::string& e : env)
+            putenv(const_cast<char*>(e.c_str()));
+        exec_program(argv);
+    }
+    started.pid = pid;
+    return started;
+}
+
+bool wait_until_stopped(const Started& program)
+{
+    int status = 0;
+    if (waitpid(program.pid, &status, WUNTRACED) != program.pid)
+        return false;
+    if (WIFSTOPPED(status))
+        return true;
+    // It ended: keep its status for wait_for.
+    throw std::runtime_error("the program ended before it stopped");
+}
+
+Run_Result wait_for(const Started& program)
+{
+    Run_Result result;
+    int status = 0;
+    waitpid(program.pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    std::string text;
+    int fd = open(program.output.c_str(), O_RDONLY);
+    char buffer[65536];
+    for (ssize_t got; fd >= 0 && (got = read(fd, buffer, sizeof buffer)) > 0;)
+        result.out.append(buffer, static_cast<size_t>(got));
+    if (fd >= 0)
+        close(fd);
+    return result;
 }

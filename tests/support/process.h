@@ -7,6 +7,7 @@
 
 struct Run_Result {
     int status = -1;     // exit status, or -1 when it did not exit normally
+    int signal = 0;      // the signal that ended it, or 0
     std::string out;     // everything written to standard output
     std::string err;     // everything written to standard error
 };
@@ -31,3 +32,19 @@ std::string hooked_vintrel_path();
 
 // Runs the hooked vintrel with VINTREL_HOOK set to hook ("STEP:ACTION", see step_hook.cpp).
 Run_Result run_hooked_vintrel(const std::string& hook, const std::vector<std::string>& args);
+
+// A program started in the background, with its standard output and error going to a file.
+struct Started {
+    int pid = -1;
+    std::string output;  // the file that takes its output
+};
+
+// Starts argv[0] with argv; env entries ("NAME=VALUE") are added to its environment.
+Started start_program(const std::vector<std::string>& argv, const std::string& output,
+                      const std::vector<std::string>& env = {});
+
+// Waits until the program has stopped itself (SIGSTOP); false when it ended instead.
+bool wait_until_stopped(const Started& program);
+
+// Waits for the program's end and gives its status, signal and output.
+Run_Result wait_for(const Started& program);

@@ -11,13 +11,16 @@
 #include "iso/volume_map.h"
 #include "ops/console.h"
 #include "ops/image_run.h"
+#include "ops/interrupt.h"
 #include "ops/new_image.h"
 #include "ops/patch.h"
+#include "ops/step_hook.h"
 #include "ops/source_checks.h"
 #include "ops/verify.h"
 
 int normal_mode(Job_Settings& job)
 {
+    watch_interruptions();
     job.EndLBA = PATCH_SECTOR;
     job.PatchForGS2 = 0;
     // Opening the new image empties it, so the source must not be it.
@@ -54,6 +57,13 @@ bool patch_and_verify(Job_Settings& job, std::string& error)
     if (map.system_cnf >= 0 && map.extents[static_cast<size_t>(map.system_cnf)].bytes <= job.SectorSize &&
         !read_system_cnf(fileno(job.outfile), job.outname, map, none, system_cnf, error))
         return false;
+    // Once the patch has begun it runs to its end: copy, sync, repoint and check.
+    step_done("mapped", fileno(job.outfile));
+    if (interrupted()) {
+        fclose(job.outfile);
+        say_line(std::string("Interrupted: ") + job.outname + " was not patched");
+        end_by_interruption();
+    }
     uint32_t extended_to = 0;
     if (!patch_for_gs2(job.outfile, map, none, job.outname, true, extended_to, error))
         return false;
@@ -69,6 +79,7 @@ bool patch_and_verify(Job_Settings& job, std::string& error)
 
 int patch_mode(Job_Settings& job)
 {
+    watch_interruptions();
     job.outfile = fopen(job.outname, "r+b");
     if (job.outfile == nullptr) {
         say_line(std::string("Error opening file: ") + job.outname);
@@ -84,5 +95,7 @@ int patch_mode(Job_Settings& job)
     job.outfile = nullptr;
     if (!ok)
         say_line(error);
+    if (interrupted())
+        end_by_interruption();
     return ok ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include "ops/console.h"
 #include "ops/image_run.h"
 #include "ops/insertion.h"
+#include "ops/interrupt.h"
 #include "ops/new_image.h"
 #include "ops/source_checks.h"
 
@@ -38,6 +39,7 @@ bool patch_sector_diagnostic(Job_Settings& job, std::vector<std::string>& lines,
 
 int auto_mode(Job_Settings& job)
 {
+    watch_interruptions();
     std::string error;
     job.infile = fopen(job.inname, "rb");
     if (job.infile == nullptr) {
@@ -72,8 +74,8 @@ int auto_mode(Job_Settings& job)
             lines = {error};
         for (const std::string& line : lines)
             say_line(line);
-        close_new_image(job, error);
-        return 1;
+        Pending_File none;
+        return discard_new_image(job, none);
     }
     say(("LBA selected : " + std::to_string(best) + "\n").c_str());
     job.StartLBA = best;

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include "fileio/io.h"
+#include "ops/console.h"
+#include "ops/interrupt.h"
 #include "ops/progress.h"
 
 namespace {
@@ -37,7 +39,7 @@ int write_zeros(int fd, uint64_t size)
         size_t want = static_cast<size_t>(std::min<uint64_t>(BLOCK, size - done));
         ssize_t put = write(fd, zeros.get(), want);
         if (put < 0) {
-            if (errno == EINTR)
+            if (errno == EINTR && !interrupted())
                 continue;
             return last_error();
         }
@@ -45,6 +47,8 @@ int write_zeros(int fd, uint64_t size)
             return EIO;
         done += static_cast<uint64_t>(put);
         progress_advance(static_cast<uint64_t>(put));
+        if (interrupted())
+            return EINTR;
     }
     return 0;
 }
@@ -53,6 +57,7 @@ int write_zeros(int fd, uint64_t size)
 
 int make_dummy_file(Job_Settings job)
 {
+    watch_interruptions();
     printf("\nGenerating dummy file %s\nSize : %u bytes\n", job.outname, job.sizeDummy);
     printf("Please Wait...\n");
     int fd = open(job.outname, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -67,11 +72,15 @@ int make_dummy_file(Job_Settings job)
     const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     if (close(fd) != 0 && rc == 0)
         rc = last_error();
-    if (rc != 0) {
-        printf("Error: couldn't write file %s: %s\n", job.outname, strerror(rc));
+    if (rc != 0 || interrupted()) {
         // A dummy shorter than asked is of no use; a device is never removed.
         if (regular)
             unlink(job.outname);
+        if (interrupted()) {
+            say_line(std::string("Interrupted: ") + job.outname + " was not written");
+            end_by_interruption();
+        }
+        say_line(std::string("Error: couldn't write file ") + job.outname + ": " + strerror(rc));
         return 1;
     }
     printf("Done.\n");

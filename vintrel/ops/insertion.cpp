@@ -8,6 +8,7 @@
 #include "iso/geometry.h"
 #include "iso/shift.h"
 #include "ops/console.h"
+#include "ops/interrupt.h"
 #include "ops/progress.h"
 #include "ops/relocation.h"
 #include "ops/step_hook.h"
@@ -27,18 +28,25 @@ std::string copy_error(const Copy_Result& r, const Job_Settings& job)
                        : std::string("Error: could not read ") + job.inname + ": " + io_reason(r.code);
 }
 
+// Counts a piece of the copy for the progress line; false once the run is interrupted.
+bool keep_copying(uint64_t n)
+{
+    progress_advance(n);
+    return !interrupted();
+}
+
 // Puts n zero bytes at out_off: a hole past the end of a regular file, written zeros
 // elsewhere (a device).
 int zero_sectors(int fd, uint64_t& out_off, uint64_t n)
 {
     struct stat st;
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) <= out_off) {
-        int rc = extend_with_zeros(fd, out_off + n, progress_advance);
+        int rc = extend_with_zeros(fd, out_off + n, keep_copying);
         if (rc == 0)
             out_off += n;
         return rc;
     }
-    return write_zeros(fd, out_off, n, progress_advance);
+    return write_zeros(fd, out_off, n, keep_copying);
 }
 
 }  // namespace
@@ -64,7 +72,7 @@ bool insert_zero_sectors(FILE* source, FILE* target, uint32_t StartLBA, uint32_t
     progress_start(static_cast<uint64_t>(source_length) + sector_offset(inserted, SectorSize));
     uint64_t in_off = 0, out_off = 0;
     // A source shorter than StartLBA sectors is copied whole and the hole follows its last byte.
-    Copy_Result r = copy_span(in, in_off, out, out_off, sector_offset(StartLBA, SectorSize), progress_advance);
+    Copy_Result r = copy_span(in, in_off, out, out_off, sector_offset(StartLBA, SectorSize), keep_copying);
     if (r.code == 0) {
         step_done("head", out);
         say("Inserting Nixo data...\n");
@@ -74,7 +82,7 @@ bool insert_zero_sectors(FILE* source, FILE* target, uint32_t StartLBA, uint32_t
     if (r.code == 0) {
         step_done("hole", out);
         say(("Finished inserting " + std::to_string(inserted) + " sectors...\nMoving File contents...\n").c_str());
-        r = copy_span(in, in_off, out, out_off, UINT64_MAX, progress_advance);
+        r = copy_span(in, in_off, out, out_off, UINT64_MAX, keep_copying);
     }
     progress_end();
     if (r.code != 0) {
@@ -83,10 +91,18 @@ bool insert_zero_sectors(FILE* source, FILE* target, uint32_t StartLBA, uint32_t
     }
 
     step_done("tail", out);
+    if (interrupted()) {
+        error = "interrupted";
+        return false;
+    }
     uint32_t extended_to = 0;
     if (!reindex_toc(target, StartLBA, inserted, SectorSize, PatchForGS2, job, map, extended_to, error))
         return false;
     step_done("patched", out);
+    if (interrupted()) {
+        error = "interrupted";
+        return false;
+    }
     // Without the patch SYSTEM.CNF only moves with the rest.
     const uint32_t cnf_lba = PatchForGS2 == 0 || map.system_cnf < 0
                                  ? PATCH_SECTOR

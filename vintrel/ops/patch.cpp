@@ -9,6 +9,7 @@
 #include "iso/geometry.h"
 #include "ops/console.h"
 #include "ops/field_writes.h"
+#include "ops/step_hook.h"
 #include "settings/job_settings.h"
 
 bool check_system_cnf(const Volume_Map& map, const char* name, std::string& error)
@@ -76,6 +77,8 @@ bool patch_for_gs2(FILE* image, const Volume_Map& map, const Sector_Shift& shift
         rc = extend_to_patch_sector(fd, map, shift, extended_to);
     if (rc == 0 && durable && fdatasync(fd) != 0)
         rc = last_error();
+    if (rc == 0)
+        step_done("copied", fd);
     if (rc == 0) {
         std::vector<Field_Write> writes;
         for (const Pointer_Field& p : cnf.pointers)
