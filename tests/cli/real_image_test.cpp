@@ -295,3 +295,101 @@ TEST(RealImages, PartitionTableAndChecksumTagsOfXorriso)
     EXPECT_NE(r.out.find(warning), std::string::npos) << r.out;
     expect_patched_image(s, md5, s / "md5-new.iso", tree, "xorriso with MD5 tags");
 }
+
+namespace {
+
+// Checks the UDF side of a result image: every UDF reader reads every file as it reads the
+// source, udfinfo finds nothing behind the partition and the anchors at 256 and at the end,
+// and the UDF side reads SYSTEM.CNF from sector 12231 (its old copy is damaged to show it).
+void expect_udf_side(const Scratch& s, const std::string& source, const std::string& image, const fs::path& tree,
+                     const std::string& what)
+{
+    for (const std::string reader : {"7z-udf", "udfclient"}) {
+        EXPECT_EQ(extract_with(reader, source, s / "udf-source"), 0) << what << ", " << reader;
+        const int status = extract_with(reader, image, s / "udf-image");
+        EXPECT_EQ(status, 0) << what << ", " << reader;
+        const std::map<std::string, std::string> before = tree_files(s / "udf-source");
+        const std::map<std::string, std::string> after = tree_files(s / "udf-image");
+        EXPECT_EQ(after, before) << what << ", " << reader;
+        EXPECT_GE(before.size(), 6u) << what << ", " << reader;
+    }
+    for (const auto& [name, bytes] : tree_files(tree)) {
+        if (bytes.size() > 0 && name.rfind("BOOT/", 0) != 0) {
+            EXPECT_TRUE(udf_file_by_iso_read(image, "/" + name) == bytes) << what << ", iso-read -U: " << name;
+        }
+    }
+    const std::string info = udfinfo(image);
+    EXPECT_NE(info.find("behindblocks=0"), std::string::npos) << what << "\n" << info;
+    const uint64_t last = fixture::file_length(image) / 2048 - 1;
+    EXPECT_NE(info.find("start=256, blocks=1, type=ANCHOR"), std::string::npos) << what << "\n" << info;
+    EXPECT_NE(info.find("start=" + std::to_string(last) + ", blocks=1, type=ANCHOR"), std::string::npos)
+        << what << "\n" << info;
+    EXPECT_EQ(info.find("Warning"), std::string::npos) << what << "\n" << info;
+}
+
+// Damages the sector where SYSTEM.CNF lay before the patch (old, as the new image has it)
+// in a copy of the image; both sides must still read it, from sector 12231.
+void expect_system_cnf_read_from_12231(const Scratch& s, const std::string& image, long old, const fs::path& tree,
+                                       const std::string& what)
+{
+    const std::string damaged = s / "damaged.iso";
+    fs::copy_file(image, damaged, fs::copy_options::overwrite_existing);
+    {
+        std::fstream f(damaged, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(old * 2048);
+        const std::string ones(2048, '\xFF');
+        f.write(ones.data(), static_cast<std::streamsize>(ones.size()));
+    }
+    const std::string want = tree_files(tree).at("SYSTEM.CNF");
+    EXPECT_EQ(udf_file_by_iso_read(damaged, "/SYSTEM.CNF"), want) << what << ": the UDF side";
+    EXPECT_EQ(extract_with("7z-udf", damaged, s / "cnf"), 0);
+    EXPECT_EQ(tree_files(s / "cnf")["SYSTEM.CNF"], want) << what << ": the UDF side, read by 7z";
+    EXPECT_EQ(extract_with("xorriso", damaged, s / "cnf-iso"), 0);
+    EXPECT_EQ(tree_files(s / "cnf-iso")["SYSTEM.CNF"], want) << what << ": the ISO 9660 side";
+}
+
+}  // namespace
+
+TEST(RealImages, UdfBridgeImagesReadTheSameOnBothSides)
+{
+    Scratch s;
+    const fs::path tree = s / "tree", small = s / "small";
+    make_tree(tree, true);
+    make_tree(small, false);
+    for (const std::string flags : {"-udf", "-udf -J -R"}) {
+        const std::string src = s / "src.iso";
+        ASSERT_EQ(run_shell("genisoimage -quiet " + flags + " -o '" + src + "' '" + tree.string() + "'"), 0);
+        const long cnf = listed_extent(src, "/SYSTEM.CNF;1");
+        const long big2 = listed_extent(src, "/DATA/SUB/BIG2.BIN;1");
+
+        Run_Result r = run_vintrel({"a", src, s / "auto.iso"});
+        ASSERT_EQ(r.status, 0) << flags << "\n" << r.out;
+        EXPECT_EQ(r.out.find("Warning"), std::string::npos) << r.out;
+        expect_patched_image(s, src, s / "auto.iso", tree, flags + ", a");
+        expect_udf_side(s, src, s / "auto.iso", tree, flags + ", a");
+        expect_system_cnf_read_from_12231(s, s / "auto.iso", cnf >= big2 ? cnf + 12231 - big2 + 1 : cnf, tree,
+                                          flags + ", a");
+
+        // At the first file, the hole moves nearly all of the UDF side's structures too.
+        const long first = first_file(src);
+        r = run_vintrel({"n", src, s / "normal.iso", std::to_string(first)});
+        ASSERT_EQ(r.status, 0) << flags << "\n" << r.out;
+        expect_patched_image(s, src, s / "normal.iso", tree, flags + ", n");
+        expect_udf_side(s, src, s / "normal.iso", tree, flags + ", n");
+        expect_system_cnf_read_from_12231(s, s / "normal.iso", cnf + 12231 - first + 1, tree, flags + ", n");
+
+        // In place, on an image that ends before sector 12231: the UDF partition does not reach
+        // it, so the UDF side reads SYSTEM.CNF where it was, the same bytes.
+        const std::string image = s / "small.iso", original = s / "original.iso";
+        ASSERT_EQ(run_shell("genisoimage -quiet " + flags + " -o '" + original + "' '" + small.string() + "'"), 0);
+        fs::copy_file(original, image, fs::copy_options::overwrite_existing);
+        r = run_vintrel({"p", image});
+        EXPECT_EQ(r.status, 0) << r.out;
+        expect_patched_image(s, original, image, small, flags + ", p");
+        for (const std::string reader : {"7z-udf", "udfclient"}) {
+            extract_with(reader, original, s / "p-before");
+            EXPECT_EQ(extract_with(reader, image, s / "p-after"), 0) << reader;
+            EXPECT_EQ(tree_files(s / "p-after"), tree_files(s / "p-before")) << flags << ", p, " << reader;
+        }
+    }
+}

@@ -1,8 +1,10 @@
-// libFuzzer target: the volume map of an image whose sectors from 16 on come from the input,
+// libFuzzer target: the volume map of an image whose sectors 16 to 79, and from 256 on (where
+// UDF has its anchor and usually its partition), come from the input,
 // the checks made of it, and, where they pass, a whole build of a new image (copy, relocation,
 // patch, verification) and a patch in place. A build that the checks let through must verify:
 // a verification failure there is a finding.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -71,7 +73,7 @@ void patch_in_place(const std::vector<uint8_t>& bytes, const Volume_Map& map)
     uint32_t extended_to = 0;
     if (read_system_cnf(fileno(f), "fuzz.iso", map, none, cnf, error) &&
         patch_for_gs2(f, map, none, "fuzz.iso", false, extended_to, error)) {
-        const bool ok = verify_image(fileno(f), "fuzz.iso", map, none, Expected_Change{PATCH_SECTOR, extended_to},
+        const bool ok = verify_image(fileno(f), "fuzz.iso", map, none, expected_change(map, none, true, extended_to),
                                      cnf, error);
         expect_verified(ok, error);
     }
@@ -90,10 +92,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size > 64 * SECTOR)
+    if (size > 96 * SECTOR)
         return 0;
+    // Input sectors 0 to 63 become sectors 16 to 79; the rest, sectors 256 on.
+    const size_t low = std::min<size_t>(size, 64 * SECTOR);
     std::vector<uint8_t> image(16 * SECTOR, 0);
-    image.insert(image.end(), data, data + size);
+    image.insert(image.end(), data, data + low);
+    if (size > low) {
+        image.resize(256 * SECTOR, 0);
+        image.insert(image.end(), data + low, data + size);
+    }
     image.resize((image.size() + SECTOR - 1) / SECTOR * SECTOR, 0);
 
     FILE* source = memory_file("fuzz.iso", image);

@@ -8,6 +8,7 @@
 #include "iso/descriptors.h"
 #include "support/disc.h"
 #include "support/every_kind.h"
+#include "support/udf_disc.h"
 #include "support/map_of.h"
 #include "support/scratch.h"
 
@@ -172,7 +173,8 @@ TEST(VolumeMap, StructuresThatAreNotMovedAreNamed)
              put(i, 0, {'E', 'R', 8, 0});
              put(i, 2048, {'P', 'M'});
          }, "an Apple partition map", 0},
-        {"UDF", [](Image& i) { put(i, 18 * SECTOR, {0, 'B', 'E', 'A', '0', '1', 1}); }, "a UDF file system", 0},
+        {"a recognition sequence without NSR, which is no UDF",
+         [](Image& i) { put(i, 18 * SECTOR, {0, 'B', 'E', 'A', '0', '1', 1}); }, nullptr, 0},
         {"MD5 tags", [](Image& i) { put(i, 18 * SECTOR, {'l', 'i', 'b', 'i', 's', 'o', 'f', 's', '_'}); },
          "libisofs MD5 checksum tags", 0},
     };
@@ -232,4 +234,64 @@ TEST(VolumeMap, ImagesWithoutASoundDescriptorAreRefused)
         EXPECT_FALSE(ok) << c.what;
         EXPECT_EQ(error, s.dir + "/" + c.message) << c.what;
     }
+}
+
+TEST(VolumeMap, TheUdfSideWithEveryFieldThatNamesItsStructures)
+{
+    using namespace fixture::udf;
+    Scratch s;
+    udf_disc(s / "u.iso");
+    const Volume_Map map = map_of(s / "u.iso");
+    ASSERT_TRUE(map.udf.present);
+    EXPECT_EQ(map.udf.partition_start, PARTITION);
+    EXPECT_EQ(map.udf.partition_length, PARTITION_LENGTH);
+    EXPECT_EQ(map.udf.start_fields.size(), 2u) << "the partition descriptors of both sequences";
+    EXPECT_EQ(map.udf.length_fields.size(), 3u) << "both partition descriptors and the integrity size table";
+    ASSERT_EQ(map.udf.anchors.size(), 2u);
+    EXPECT_EQ(map.udf.anchors[1].sector, SECTORS - 1);
+    ASSERT_GE(map.udf.system_cnf, 0);
+    const Map_Extent& cnf = map.extents[static_cast<size_t>(map.udf.system_cnf)];
+    EXPECT_EQ(cnf.kind, Extent_Kind::Udf_Data);
+    EXPECT_EQ(cnf.lba, CNF);
+    EXPECT_EQ(cnf.path, "[UDF] /SYSTEM.CNF");
+    const struct {
+        Extent_Kind kind;
+        uint32_t lba;
+        size_t fields;  // the fields that name it, its own tags' locations among them
+    } expected[] = {
+        {Extent_Kind::Udf_Sequence, 32, 6},     {Extent_Kind::Udf_Integrity, 64, 3},
+        {Extent_Kind::Udf_File_Set, FILE_SET, 4}, {Extent_Kind::Udf_File_Entry, ROOT_ENTRY, 4},
+        {Extent_Kind::Udf_Directory, ROOT_DIRECTORY, 4}, {Extent_Kind::Udf_File_Entry, DATA_ENTRY, 2},
+        {Extent_Kind::Udf_Directory, DATA_DIRECTORY, 4}, {Extent_Kind::Udf_Allocation, B_ALLOCATION, 2},
+        {Extent_Kind::Udf_Data, B, 1},           {Extent_Kind::File, B, 1},
+    };
+    for (const auto& x : expected) {
+        const Map_Extent* e = find(map, x.kind, x.lba);
+        ASSERT_NE(e, nullptr) << kind_name(x.kind) << " at " << x.lba;
+        EXPECT_EQ(e->pointers.size(), x.fields) << describe(*e);
+    }
+    // Every descriptor's tag: 2 anchors, 2 x 6 volume descriptors, the integrity descriptor,
+    // the file set and its terminator, 5 file entries, 6 identifiers, 1 allocation extent.
+    EXPECT_EQ(map.tag_units.size(), 2u + 12 + 1 + 2 + 5 + 6 + 1);
+}
+
+TEST(VolumeMap, StructuresThatShareASectorAreRefused)
+{
+    Scratch s;
+    // The primary descriptor's path table is said to lie on the root directory.
+    Image img = create(s / "o.iso", 40);
+    Descriptor primary;
+    primary.root_lba = 20;
+    primary.volume_sectors = 40;
+    primary.path_table_size = 10;
+    primary.path_tables[0] = 20;
+    Descriptor end;
+    end.type = 255;
+    descriptors(img, 16, {primary, end});
+    directory(img, 20, {self(20), parent(20), file("SYSTEM.CNF;1", 30, 10)});
+    finish(img);
+    Volume_Map map;
+    std::string error;
+    EXPECT_FALSE(try_map_of(s / "o.iso", map, error));
+    EXPECT_EQ(error, s / "o.iso" + ": the type L path table of / at sector 20 and the directory / at sector 20 overlap");
 }

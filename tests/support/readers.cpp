@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 #include "process.h"
 
@@ -56,6 +57,19 @@ int extract_with(const std::string& reader, const std::string& image, const std:
     fs::remove_all(folder);
     if (reader == "xorriso")
         return run_shell("xorriso -osirrox on -indev '" + image + "' -extract / '" + folder + "' >/dev/null 2>&1");
+    if (reader == "udfclient") {
+        // udfclient shows the logical volume as the one folder of its root.
+        std::string listing;
+        run_shell("printf 'ls\\nquit\\n' | udfclient -b 2048 '" + image + "' 2>/dev/null", &listing);
+        std::istringstream lines(listing);
+        std::string volume;
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("drwx", 0) == 0 && volume.empty())
+                volume = line.substr(line.find_last_of(' ') + 1);
+        fs::create_directories(folder);
+        return run_shell("cd '" + folder + "' && printf 'cd " + volume +
+                         "\\nmget .\\nquit\\n' | udfclient -b 2048 '" + image + "' >/dev/null 2>&1");
+    }
     if (reader == "7z-udf")
         return run_shell("7z x -tudf -y -o'" + folder + "' '" + image + "' >/dev/null 2>&1");
     return run_shell("7z x -y -o'" + folder + "' '" + image + "' >/dev/null 2>&1");
@@ -74,4 +88,23 @@ std::pair<long, long> el_torito(const std::string& image)
             boot = std::stol(line.substr(line.find_last_of(' ') + 1));
     }
     return {catalog, boot};
+}
+
+std::string udf_file_by_iso_read(const std::string& image, const std::string& path)
+{
+    const std::string out = fs::temp_directory_path() / ("iso-read-" + std::to_string(getpid()));
+    fs::remove(out);
+    run_shell("iso-read -U -i '" + image + "' -e '" + path + "' -o '" + out + "' >/dev/null 2>&1");
+    std::ifstream in(out, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    fs::remove(out);
+    return bytes.str();
+}
+
+std::string udfinfo(const std::string& image)
+{
+    std::string out;
+    run_shell("udfinfo '" + image + "'", &out);
+    return out;
 }

@@ -18,5 +18,13 @@ std::pair<long, long> el_torito(const std::string& image);
 std::map<std::string, std::string> tree_files(const std::string& root);
 
 // Extracts the image with a reader ("xorriso" for its Rock Ridge / ISO 9660 tree, "7z",
-// "7z-udf" for 7z's UDF reader) into folder; gives the reader's exit status.
+// "7z-udf" for 7z's UDF reader, "udfclient" for udfclient's UDF reader) into folder; gives
+// the reader's exit status.
 int extract_with(const std::string& reader, const std::string& image, const std::string& folder);
+
+// The bytes of a file of the image's UDF side as libcdio's iso-read -U reads them (path from
+// the root, "/DATA/A.BIN"); empty when it cannot.
+std::string udf_file_by_iso_read(const std::string& image, const std::string& path);
+
+// What udfinfo reports of the image, one "key=value" per line.
+std::string udfinfo(const std::string& image);

@@ -71,7 +71,7 @@ bool patch_and_verify(Job_Settings& job, std::string& error)
         error = std::string("Error: could not write ") + job.outname + ": " + io_reason(last_error());
         return false;
     }
-    return verify_image(fileno(job.outfile), job.outname, map, none, Expected_Change{PATCH_SECTOR, extended_to},
+    return verify_image(fileno(job.outfile), job.outname, map, none, expected_change(map, none, true, extended_to),
                         system_cnf, error);
 }
 

@@ -9,5 +9,9 @@
 // Bytes a field of the form takes.
 size_t field_length(Field_Form form);
 
-// Writes the field of the given form naming sector lba into out (field_length bytes).
-void encode_field(Field_Form form, uint32_t lba, uint8_t* out);
+// The number a field holds when its structure lies at sector lba and the partition that
+// the field counts from starts at sector base.
+uint32_t field_value(const Pointer_Field& field, uint32_t lba, uint32_t base);
+
+// Writes value into out in the form's bytes (field_length of them).
+void encode_field(Field_Form form, uint32_t value, uint8_t* out);

@@ -14,10 +14,6 @@ constexpr size_t MBR_TYPE = 4;
 constexpr size_t MBR_START = 8;
 constexpr size_t MBR_COUNT = 12;
 constexpr uint8_t GPT_PROTECTIVE = 0xEE;
-// Sectors after a terminator where a volume recognition sequence (ECMA-167 2/8.3) may begin.
-constexpr uint32_t VRS_SEARCH = 16;
-// Sector of the first UDF anchor volume descriptor pointer (ECMA-167 3/8.4.2.1).
-constexpr uint32_t UDF_ANCHOR = 256;
 
 // The MBR's partitions, when sector 0 holds a sound one; a GPT when it is protective.
 void read_mbr(const uint8_t* s, std::vector<Mbr_Partition>& partitions,
@@ -90,31 +86,18 @@ bool find_foreign_structures(const Image_File& image, const std::vector<uint32_t
         foreign.push_back({"an Apple partition map (and the HFS+ volume it may hold), which is not "
                            "moved: macOS and other readers of its partitions will see moved files wrong"});
 
-    bool udf = false, tags = false;
+    // libisofs writes its first checksum tag right after a descriptor set.
     for (uint32_t end : set_ends) {
-        for (uint32_t n = 1; n <= VRS_SEARCH; ++n) {
-            const uint64_t off = sector_offset(end + n);
-            if (off + SECTOR_BYTES > image.length)
-                break;
-            if (!read_image(image, off, s, sizeof s, "the sectors after the volume descriptors", error))
-                return false;
-            if (n == 1 && std::memcmp(s, "libisofs_", 9) == 0)
-                tags = true;
-            if (std::memcmp(s + 1, "BEA01", 5) == 0 || std::memcmp(s + 1, "NSR02", 5) == 0 ||
-                std::memcmp(s + 1, "NSR03", 5) == 0)
-                udf = true;
+        const uint64_t off = sector_offset(end + 1);
+        if (off + SECTOR_BYTES > image.length)
+            continue;
+        if (!read_image(image, off, s, sizeof s, "the sector after the volume descriptors", error))
+            return false;
+        if (std::memcmp(s, "libisofs_", 9) == 0) {
+            foreign.push_back({"libisofs MD5 checksum tags, which are not updated: xorriso -check_md5 "
+                               "will report the new image as damaged"});
+            break;
         }
     }
-    if (!udf && image.length >= sector_offset(UDF_ANCHOR + 1)) {
-        if (!read_image(image, sector_offset(UDF_ANCHOR), s, 16, "sector 256", error))
-            return false;
-        udf = read_le16(s) == 2 && read_le32(s + 12) == UDF_ANCHOR;
-    }
-    if (udf)
-        foreign.push_back({"a UDF file system, which is not moved: UDF readers (7z, the Linux udf "
-                           "driver, Windows and macOS) will see moved files wrong"});
-    if (tags)
-        foreign.push_back({"libisofs MD5 checksum tags, which are not updated: xorriso -check_md5 "
-                           "will report the new image as damaged"});
     return true;
 }

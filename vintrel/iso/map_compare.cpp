@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "iso/udf.h"
+
 namespace {
 
 // "N structures" for messages.
@@ -27,10 +29,49 @@ std::string extent_difference(const Map_Extent& b, const Map_Extent& a, uint64_t
                std::to_string(b.pointers.size());
     for (size_t i = 0; i < b.pointers.size(); ++i)
         if (a.pointers[i].offset != moved_offset(b.pointers[i].offset, shift) ||
-            a.pointers[i].form != b.pointers[i].form)
+            a.pointers[i].form != b.pointers[i].form || a.pointers[i].delta != b.pointers[i].delta ||
+            a.pointers[i].base != moved_sector(b.pointers[i].base, shift))
             return what + " is named from byte " + std::to_string(a.pointers[i].offset) +
                    " instead of byte " + std::to_string(moved_offset(b.pointers[i].offset, shift));
     return std::string();
+}
+
+// The UDF partition and anchors after the hole: the partition moved or grown, every anchor
+// that moved with the data at its new place, naming the moved sequences.
+bool same_udf(const Udf_Volume& b, const Udf_Volume& a, uint64_t after_sectors, const Sector_Shift& shift,
+              std::string& error)
+{
+    if (a.present != b.present) {
+        error = b.present ? "its UDF side cannot be read" : "it has a UDF side that the source lacks";
+        return false;
+    }
+    if (!b.present)
+        return true;
+    const uint64_t start = moved_sector(b.partition_start, shift);
+    const uint32_t length = grown_length(b.partition_start, b.partition_length, shift);
+    if (a.partition_start != start || a.partition_length != length) {
+        error = "its UDF partition covers " + std::to_string(a.partition_length) + " sectors from sector " +
+                std::to_string(a.partition_start) + " instead of " + std::to_string(length) + " from " +
+                std::to_string(start);
+        return false;
+    }
+    for (const Udf_Anchor& anchor : b.anchors) {
+        const uint64_t at = moved_sector(anchor.sector, shift);
+        const Udf_Anchor* found = nullptr;
+        for (const Udf_Anchor& x : a.anchors)
+            if (x.sector == at)
+                found = &x;
+        // One that no longer lies where anchors are looked for (the image grew past it) is not
+        // looked for.
+        if (found == nullptr && !anchor_place(at, after_sectors, uint64_t(a.partition_start) + a.partition_length))
+            continue;
+        if (found == nullptr || found->main_lba != moved_sector(anchor.main_lba, shift) ||
+            found->reserve_lba != moved_sector(anchor.reserve_lba, shift)) {
+            error = "the UDF anchor at sector " + std::to_string(at) + " is missing or names the wrong sequences";
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -66,8 +107,11 @@ bool compare_maps(const Volume_Map& before, const Volume_Map& after, const Secto
     const size_t common = std::min(before.extents.size(), after.extents.size());
     for (size_t i = 0; i < common; ++i) {
         const Map_Extent& b = before.extents[i];
-        const uint64_t expected = static_cast<int>(i) == before.system_cnf ? change.system_cnf_lba
-                                                                            : moved_sector(b.lba, shift);
+        uint64_t expected = moved_sector(b.lba, shift);
+        if (static_cast<int>(i) == before.system_cnf)
+            expected = change.system_cnf_lba;
+        if (static_cast<int>(i) == before.udf.system_cnf)
+            expected = change.udf_system_cnf_lba;
         error = extent_difference(b, after.extents[i], expected, shift);
         if (!error.empty())
             return false;
@@ -84,6 +128,8 @@ bool compare_maps(const Volume_Map& before, const Volume_Map& after, const Secto
         error = "SYSTEM.CNF is not where it should be in the root directory";
         return false;
     }
+    if (!same_udf(before.udf, after.udf, after.image_bytes / SECTOR_BYTES, shift, error))
+        return false;
     if (after.partitions.size() != before.partitions.size()) {
         error = "its MBR has " + count_of(after.partitions.size(), "partition") + " instead of " +
                 std::to_string(before.partitions.size());

@@ -12,6 +12,7 @@
 struct Expected_Change {
     uint32_t system_cnf_lba;
     uint32_t extended_to;
+    uint32_t udf_system_cnf_lba;  // where the UDF side's SYSTEM.CNF data must lie
 };
 
 // Checks that after describes before with every structure at or past shift.start moved by

@@ -22,3 +22,10 @@ inline uint64_t moved_offset(uint64_t offset, const Sector_Shift& s)
 {
     return offset >= sector_offset(s.start) ? offset + sector_offset(s.count) : offset;
 }
+
+// The length a partition from start of length sectors has after the hole: grown by the hole
+// when the hole lies inside it.
+inline uint32_t grown_length(uint32_t start, uint32_t length, const Sector_Shift& s)
+{
+    return start < s.start && s.start < uint64_t(start) + length ? length + s.count : length;
+}

@@ -9,8 +9,10 @@
 #include "iso/descriptors.h"
 #include "iso/el_torito.h"
 #include "iso/geometry.h"
+#include "iso/map_builder.h"
 #include "iso/record.h"
 #include "iso/susp.h"
+#include "iso/udf.h"
 #include "iso/walker.h"
 
 namespace {
@@ -20,43 +22,17 @@ constexpr uint32_t PATH_TABLE_LIMIT = 16u << 20;
 // The name that marks the file the patch moves.
 constexpr const char* SYSTEM_CNF = "SYSTEM.CNF";
 
-// The map being built and what building it needs to remember.
-struct Builder {
-    const Image_File& image;
-    Volume_Map& map;
-    std::map<std::tuple<Extent_Kind, uint32_t, uint64_t>, int> index;
-    std::set<uint64_t> fields;                          // pointer fields already taken
+// The map being built and what the walks of the hierarchies need to remember.
+struct Builder : Map_Builder {
     std::vector<std::pair<uint32_t, Pointer_Field>> to_directories;  // resolved at the end
     std::map<uint32_t, std::string> directory_paths;
     std::set<uint32_t> walked;
 };
 
-// The index of a structure, made when it is met first; a second sighting may only lengthen it.
-int extent(Builder& b, Extent_Kind kind, uint32_t lba, uint64_t bytes, const std::string& path,
-           uint64_t key_bytes = 0)
+// A field of the given form at offset.
+Pointer_Field field(uint64_t offset, Field_Form form)
 {
-    const auto key = std::make_tuple(kind, lba, key_bytes);
-    auto it = b.index.find(key);
-    const uint32_t sectors = static_cast<uint32_t>(std::min<uint64_t>(sectors_for(bytes), UINT32_MAX));
-    if (it != b.index.end()) {
-        Map_Extent& e = b.map.extents[static_cast<size_t>(it->second)];
-        if (sectors > e.sectors) {
-            e.sectors = sectors;
-            e.bytes = bytes;
-        }
-        return it->second;
-    }
-    b.map.extents.push_back({kind, lba, sectors, bytes, path, {}});
-    const int i = static_cast<int>(b.map.extents.size() - 1);
-    b.index.emplace(key, i);
-    return i;
-}
-
-// Records a field that names structure i; a field is taken once, however often it is met.
-void point(Builder& b, int i, uint64_t offset, Field_Form form)
-{
-    if (b.fields.insert(offset).second)
-        b.map.extents[static_cast<size_t>(i)].pointers.push_back({offset, form});
+    return Pointer_Field{offset, form, 0, 0};
 }
 
 // A name as it may be shown: UCS-2 identifiers of Joliet turned into their ASCII letters.
@@ -108,15 +84,15 @@ bool add_susp_links(Tree_Walk& t, const Walk_Record& r, std::string& error)
     if (!scan_system_use(t.b.image, area, length, r.offset + su, skip, links, error))
         return false;
     for (const Susp_Continuation& c : links.continuations) {
-        const int i = extent(t.b, Extent_Kind::Continuation_Area, c.field.lba,
+        const int i = add_extent(t.b, Extent_Kind::Continuation_Area, c.field.lba,
                              static_cast<uint64_t>(c.offset) + c.length,
                              "Rock Ridge continuation area of " + child_path(t.b, r.directory, r.name));
-        point(t.b, i, c.field.offset, Field_Form::Both32);
+        add_pointer(t.b, i, field(c.field.offset, Field_Form::Both32));
     }
     for (const Susp_Field& f : links.child_links)
-        t.b.to_directories.push_back({f.lba, {f.offset, Field_Form::Both32}});
+        t.b.to_directories.push_back({f.lba, field(f.offset, Field_Form::Both32)});
     for (const Susp_Field& f : links.parent_links)
-        t.b.to_directories.push_back({f.lba, {f.offset, Field_Form::Both32}});
+        t.b.to_directories.push_back({f.lba, field(f.offset, Field_Form::Both32)});
     return true;
 }
 
@@ -125,19 +101,19 @@ bool add_record(Tree_Walk& t, const Walk_Record& r, std::string& error)
 {
     Builder& b = t.b;
     const uint32_t lba = record_lba(r.record);
-    const uint64_t field = r.offset + RECORD_LBA;
+    const uint64_t at = r.offset + RECORD_LBA;
     const std::string name = shown_name(r.name, t.joliet);
     if (record_is_self_or_parent(r.record, r.name)) {
-        b.to_directories.push_back({lba, {field, Field_Form::Both32}});
+        b.to_directories.push_back({lba, field(at, Field_Form::Both32)});
     } else if (record_is_directory(r.record)) {
         const std::string path = child_path(b, r.directory, name);
-        extent(b, Extent_Kind::Directory, lba, record_size(r.record), path);
+        add_extent(b, Extent_Kind::Directory, lba, record_size(r.record), path);
         b.directory_paths.emplace(lba, path);
-        b.to_directories.push_back({lba, {field, Field_Form::Both32}});
+        b.to_directories.push_back({lba, field(at, Field_Form::Both32)});
     } else {
         const uint64_t size = record_size(r.record);
-        const int i = extent(b, Extent_Kind::File, lba, size, child_path(b, r.directory, name), size);
-        point(b, i, field, Field_Form::Both32);
+        const int i = add_extent(b, Extent_Kind::File, lba, size, child_path(b, r.directory, name), size);
+        add_pointer(b, i, field(at, Field_Form::Both32));
         if (t.primary && r.directory == t.root && b.map.system_cnf < 0 &&
             r.name.find(SYSTEM_CNF) != std::string::npos)
             b.map.system_cnf = i;
@@ -163,7 +139,7 @@ bool add_path_table_entries(Builder& b, uint32_t lba, uint32_t size, bool m, std
             break;
         const uint32_t extent_lba = m ? read_be32(&table[pos + 2]) : read_le32(&table[pos + 2]);
         b.to_directories.push_back(
-            {extent_lba, {sector_offset(lba) + pos + 2, m ? Field_Form::Be32 : Field_Form::Le32}});
+            {extent_lba, field(sector_offset(lba) + pos + 2, m ? Field_Form::Be32 : Field_Form::Le32)});
         pos += 8 + id_length + (id_length % 2);
     }
     return true;
@@ -191,21 +167,21 @@ bool add_hierarchy(Builder& b, const Volume_Descriptor& v, std::string& error)
         if (table == 0 || v.path_table_size == 0)
             continue;
         const bool m = path_table_is_m(slot);
-        const bool new_table = b.index.count({Extent_Kind::Path_Table, table, 0}) == 0;
-        const int i = extent(b, Extent_Kind::Path_Table, table, v.path_table_size,
+        const bool new_table = find_extent(b, Extent_Kind::Path_Table, table) < 0;
+        const int i = add_extent(b, Extent_Kind::Path_Table, table, v.path_table_size,
                              std::string(m ? "type M" : "type L") + " path table of " + label);
-        point(b, i, at + path_table_field(slot), m ? Field_Form::Be32 : Field_Form::Le32);
+        add_pointer(b, i, field(at + path_table_field(slot), m ? Field_Form::Be32 : Field_Form::Le32));
         b.map.fixed_last = static_cast<uint32_t>(std::min<uint64_t>(
             UINT32_MAX, std::max<uint64_t>(b.map.fixed_last, uint64_t(table) + b.map.extents[i].sectors - 1)));
         if (new_table && !add_path_table_entries(b, table, v.path_table_size, m, error))
             return false;
     }
-    const int root = extent(b, Extent_Kind::Directory, v.root_lba, v.root_size, label);
+    const int root = add_extent(b, Extent_Kind::Directory, v.root_lba, v.root_size, label);
     const uint32_t root_sectors = std::max<uint32_t>(1, b.map.extents[static_cast<size_t>(root)].sectors);
     b.map.fixed_last = static_cast<uint32_t>(
         std::min<uint64_t>(UINT32_MAX, std::max<uint64_t>(b.map.fixed_last, uint64_t(v.root_lba) + root_sectors - 1)));
     b.directory_paths.emplace(v.root_lba, label);
-    b.to_directories.push_back({v.root_lba, {at + VD_ROOT_RECORD + RECORD_LBA, Field_Form::Both32}});
+    b.to_directories.push_back({v.root_lba, field(at + VD_ROOT_RECORD + RECORD_LBA, Field_Form::Both32)});
     if (b.walked.count(v.root_lba) != 0)
         return true;
     Tree_Walk t{b, v.root_lba, v.joliet, primary_root, -1};
@@ -219,16 +195,16 @@ bool add_boot_catalog(Builder& b, const Volume_Descriptor& v, std::string& error
     Boot_Catalog catalog;
     if (!read_boot_catalog(b.image, v.boot_catalog, catalog, error))
         return false;
-    const int c = extent(b, Extent_Kind::Boot_Catalog, v.boot_catalog,
+    const int c = add_extent(b, Extent_Kind::Boot_Catalog, v.boot_catalog,
                          sector_offset(catalog.sectors), "El Torito boot catalog");
-    point(b, c, sector_offset(v.sector) + VD_BOOT_CATALOG, Field_Form::Le32);
+    add_pointer(b, c, field(sector_offset(v.sector) + VD_BOOT_CATALOG, Field_Form::Le32));
     for (size_t n = 0; n < catalog.images.size(); ++n) {
         const Boot_Image& image = catalog.images[n];
-        const int i = extent(b, Extent_Kind::Boot_Image, image.lba, sector_offset(image.sectors),
+        const int i = add_extent(b, Extent_Kind::Boot_Image, image.lba, sector_offset(image.sectors),
                              "El Torito boot image " + std::to_string(n + 1));
-        point(b, i, image.field, Field_Form::Le32);
+        add_pointer(b, i, field(image.field, Field_Form::Le32));
         if (image.info_field != 0)
-            point(b, i, image.info_field, Field_Form::Le32);
+            add_pointer(b, i, field(image.info_field, Field_Form::Le32));
     }
     return true;
 }
@@ -238,14 +214,14 @@ bool add_hybrid_boot_field(Builder& b, std::string& error)
 {
     if (b.map.partitions.empty())
         return true;
-    uint8_t field[4];
-    if (!read_image(b.image, MBR_BOOT_IMAGE_FIELD, field, sizeof field, "the system area", error))
+    uint8_t bytes[4];
+    if (!read_image(b.image, MBR_BOOT_IMAGE_FIELD, bytes, sizeof bytes, "the system area", error))
         return false;
-    const uint64_t named = read_le32(field);
+    const uint64_t named = read_le32(bytes);
     for (size_t i = 0; i < b.map.extents.size(); ++i) {
         const Map_Extent& e = b.map.extents[i];
         if (e.kind == Extent_Kind::Boot_Image && named != 0 && named == uint64_t(e.lba) * 4) {
-            point(b, static_cast<int>(i), MBR_BOOT_IMAGE_FIELD, Field_Form::Le32_512);
+            add_pointer(b, static_cast<int>(i), field(MBR_BOOT_IMAGE_FIELD, Field_Form::Le32_512));
             break;
         }
     }
@@ -255,14 +231,49 @@ bool add_hybrid_boot_field(Builder& b, std::string& error)
 // Attaches the fields that name directories, now that every walk is done.
 void resolve_directory_fields(Builder& b)
 {
-    for (const auto& [lba, field] : b.to_directories) {
-        auto it = b.index.find({Extent_Kind::Directory, lba, 0});
-        const int i = it != b.index.end()
-                          ? it->second
-                          : extent(b, Extent_Kind::Named_Sector, lba, 0, "sector named by a link");
-        point(b, i, field.offset, field.form);
+    for (const auto& [lba, named] : b.to_directories) {
+        const int found = find_extent(b, Extent_Kind::Directory, lba);
+        const int i = found >= 0 ? found : add_extent(b, Extent_Kind::Named_Sector, lba, 0, "sector named by a link");
+        add_pointer(b, i, named);
     }
     b.to_directories.clear();
+}
+
+// Whether structures of the kind hold fields that name sectors (file data does not, but for a
+// boot image's information table).
+bool holds_fields(Extent_Kind kind)
+{
+    switch (kind) {
+    case Extent_Kind::File:
+    case Extent_Kind::Named_Sector:
+    case Extent_Kind::Udf_Space:
+    case Extent_Kind::Udf_Data:
+        return false;
+    default:
+        return true;
+    }
+}
+
+// Two structures that hold fields may not share a sector: their bytes would be read as fields
+// of both, and moving the one would damage the other.
+bool check_overlaps(const Volume_Map& map, std::string& error)
+{
+    std::vector<const Map_Extent*> held;
+    for (const Map_Extent& e : map.extents)
+        if (holds_fields(e.kind) && e.sectors > 0)
+            held.push_back(&e);
+    std::sort(held.begin(), held.end(), [](const Map_Extent* a, const Map_Extent* b) { return a->lba < b->lba; });
+    const Map_Extent* reach = nullptr;  // the structure reaching furthest so far
+    for (const Map_Extent* e : held) {
+        if (reach != nullptr && e->lba < uint64_t(reach->lba) + reach->sectors) {
+            error = describe(*reach) + " at sector " + std::to_string(reach->lba) + " and " + describe(*e) +
+                    " at sector " + std::to_string(e->lba) + " overlap";
+            return false;
+        }
+        if (reach == nullptr || uint64_t(e->lba) + e->sectors > uint64_t(reach->lba) + reach->sectors)
+            reach = e;
+    }
+    return true;
 }
 
 }  // namespace
@@ -277,6 +288,14 @@ const char* kind_name(Extent_Kind kind)
     case Extent_Kind::Boot_Catalog: return "boot catalog";
     case Extent_Kind::Boot_Image: return "boot image";
     case Extent_Kind::Named_Sector: return "sector";
+    case Extent_Kind::Udf_Sequence: return "UDF volume descriptor sequence";
+    case Extent_Kind::Udf_Integrity: return "UDF integrity sequence";
+    case Extent_Kind::Udf_Space: return "UDF space table";
+    case Extent_Kind::Udf_File_Set: return "UDF file set descriptor";
+    case Extent_Kind::Udf_File_Entry: return "UDF file entry";
+    case Extent_Kind::Udf_Allocation: return "UDF allocation extent";
+    case Extent_Kind::Udf_Directory: return "UDF directory";
+    case Extent_Kind::Udf_Data: return "UDF data";
     }
     return "structure";
 }
@@ -289,6 +308,11 @@ std::string describe(const Map_Extent& extent)
         return std::string("the ") + kind_name(extent.kind) + " " + extent.path;
     case Extent_Kind::Named_Sector:
         return "the " + extent.path + " (sector " + std::to_string(extent.lba) + ")";
+    case Extent_Kind::Udf_File_Entry:
+    case Extent_Kind::Udf_Allocation:
+    case Extent_Kind::Udf_Directory:
+    case Extent_Kind::Udf_Data:
+        return std::string("the ") + kind_name(extent.kind) + " of " + extent.path;
     default:
         return "the " + extent.path;
     }
@@ -303,7 +327,7 @@ bool build_volume_map(const Image_File& image, const char* name, Volume_Map& map
         return false;
     map.root_lba = descriptors[0].root_lba;
     map.root_size = descriptors[0].root_size;
-    Builder b{image, map, {}, {}, {}, {}, {}};
+    Builder b{{image, map, {}, {}}, {}, {}, {}};
     std::vector<uint32_t> set_ends;
     std::string why;
     bool ok = true;
@@ -318,12 +342,13 @@ bool build_volume_map(const Image_File& image, const char* name, Volume_Map& map
     }
     if (set_ends.empty())
         set_ends.push_back(descriptors.back().sector);
-    ok = ok && find_foreign_structures(image, set_ends, map.partitions, map.foreign, why) &&
-         add_hybrid_boot_field(b, why);
-    if (!ok) {
+    ok = ok && find_foreign_structures(image, set_ends, map.partitions, map.foreign, why) && add_hybrid_boot_field(b, why) &&
+         add_udf_volume(b, set_ends, why);
+    if (ok)
+        resolve_directory_fields(b);
+    if (!ok || !check_overlaps(map, why)) {
         error = std::string(name) + ": " + why;
         return false;
     }
-    resolve_directory_fields(b);
     return true;
 }

@@ -20,6 +20,14 @@ enum class Extent_Kind : uint8_t {
     Boot_Catalog,
     Boot_Image,
     Named_Sector,       // a sector that a link names but no walk reached
+    Udf_Sequence,       // a UDF volume descriptor sequence (main or reserve)
+    Udf_Integrity,      // the UDF logical volume integrity sequence
+    Udf_Space,          // an extent of UDF unallocated space or partition space table
+    Udf_File_Set,       // the UDF file set descriptor (and its terminator)
+    Udf_File_Entry,     // a UDF file entry or extended file entry
+    Udf_Allocation,     // a UDF allocation extent descriptor that continues a list
+    Udf_Directory,      // an extent of a UDF directory's file identifiers
+    Udf_Data,           // an extent of a UDF file's data
 };
 
 // How a field stores the sector it names.
@@ -28,12 +36,42 @@ enum class Field_Form : uint8_t {
     Le32,     // little-endian
     Be32,     // big-endian
     Le32_512, // little-endian, in 512-byte sectors
+    Udf_Rel32,// little-endian, counted from the UDF partition's start (ECMA-167 4/7.1)
 };
 
-// A place in the image that names a structure.
+// A place in the image that names a structure: the field holds the structure's sector plus
+// delta (a descriptor inside a sequence names its own sector), less base for a field counted
+// from a partition's start.
 struct Pointer_Field {
     uint64_t offset;  // byte of the image where the field starts
     Field_Form form;
+    uint32_t delta;   // sectors past the structure's first
+    uint32_t base;    // the partition's first sector, for Udf_Rel32
+};
+
+// A UDF descriptor whose tag (ECMA-167 3/7.2) covers the bytes after it with a CRC and
+// itself with a checksum: written again whenever a field inside it changes.
+struct Tag_Unit {
+    uint64_t offset;  // byte of the image where the descriptor starts
+    uint32_t length;  // 16 bytes of tag and the bytes its CRC covers
+};
+
+// A UDF anchor volume descriptor pointer (ECMA-167 3/10.2).
+struct Udf_Anchor {
+    uint32_t sector;
+    uint32_t main_lba, main_length;        // the main volume descriptor sequence
+    uint32_t reserve_lba, reserve_length;  // the reserve one
+};
+
+// The UDF side of a bridge image, as far as it is not structures of the list.
+struct Udf_Volume {
+    bool present = false;
+    uint32_t partition_start = 0;
+    uint32_t partition_length = 0;
+    std::vector<uint64_t> start_fields;   // 32-bit fields holding the partition's start
+    std::vector<uint64_t> length_fields;  // 32-bit fields holding its length (descriptors, size table)
+    std::vector<Udf_Anchor> anchors;      // at 256, at the last sector but 255, at the last
+    int system_cnf = -1;                  // index of SYSTEM.CNF's data in the root, or -1
 };
 
 // One structure.
@@ -63,6 +101,8 @@ struct Volume_Map {
     int system_cnf = -1;       // index of SYSTEM.CNF of the primary root directory, or -1
     std::vector<Mbr_Partition> partitions;
     std::vector<Foreign_Structure> foreign;
+    Udf_Volume udf;
+    std::vector<Tag_Unit> tag_units;
 };
 
 // The name of a kind for messages ("file", "directory", ...).

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "iso/shift.h"
 #include "iso/volume_map.h"
 
 // One field to write: its bytes at a byte of the image.
@@ -14,8 +15,9 @@ struct Field_Write {
     uint8_t length;
 };
 
-// A field of the given form naming lba, at offset.
-Field_Write field_write(uint64_t offset, Field_Form form, uint32_t lba);
+// The field p of the source, at its place in the new image, naming its structure's new sector
+// lba (its partition, if it counts from one, moved as shift moves it).
+Field_Write pointer_write(const Pointer_Field& p, uint32_t lba, const Sector_Shift& shift);
 
 // A little-endian 32-bit value at offset.
 Field_Write le32_write(uint64_t offset, uint32_t value);
@@ -23,5 +25,9 @@ Field_Write le32_write(uint64_t offset, uint32_t value);
 // A both-byte-order 32-bit value at offset.
 Field_Write both32_write(uint64_t offset, uint32_t value);
 
-// Writes every field into the image fd; gives 0, an errno value or IO_SHORT.
-int apply_field_writes(int fd, std::vector<Field_Write> writes);
+// The source's tagged descriptors at their places in the new image, in order.
+std::vector<Tag_Unit> moved_units(const std::vector<Tag_Unit>& units, const Sector_Shift& shift);
+
+// Writes every field into the image fd, and the tag of every descriptor of units (in the
+// new image's offsets, in order) that a field falls in; gives 0, an errno value or IO_SHORT.
+int apply_field_writes(int fd, std::vector<Field_Write> writes, const std::vector<Tag_Unit>& units);

@@ -10,6 +10,7 @@
 #include "ops/console.h"
 #include "ops/interrupt.h"
 #include "ops/progress.h"
+#include "ops/patch.h"
 #include "ops/relocation.h"
 #include "ops/step_hook.h"
 #include "ops/verify.h"
@@ -103,11 +104,9 @@ bool insert_zero_sectors(FILE* source, FILE* target, uint32_t StartLBA, uint32_t
         error = "interrupted";
         return false;
     }
-    // Without the patch SYSTEM.CNF only moves with the rest.
-    const uint32_t cnf_lba = PatchForGS2 == 0 || map.system_cnf < 0
-                                 ? PATCH_SECTOR
-                                 : static_cast<uint32_t>(moved_sector(map.extents[map.system_cnf].lba, shift));
     if (map.system_cnf < 0)
         system_cnf.clear();
-    return verify_image(out, job.outname, map, shift, Expected_Change{cnf_lba, extended_to}, system_cnf, error);
+    // Without the patch SYSTEM.CNF only moves with the rest.
+    return verify_image(out, job.outname, map, shift, expected_change(map, shift, PatchForGS2 == 0, extended_to),
+                        system_cnf, error);
 }

@@ -28,6 +28,15 @@ bool check_system_cnf(const Volume_Map& map, const char* name, std::string& erro
     return true;
 }
 
+bool udf_repoints_system_cnf(const Volume_Map& map, const Sector_Shift& shift)
+{
+    if (map.udf.system_cnf < 0)
+        return false;
+    const uint64_t start = moved_sector(map.udf.partition_start, shift);
+    const uint64_t length = grown_length(map.udf.partition_start, map.udf.partition_length, shift);
+    return start <= PATCH_SECTOR && PATCH_SECTOR < start + length;
+}
+
 namespace {
 
 // An image that ends before the patch sector is made to end with that whole sector, so it
@@ -50,7 +59,7 @@ int extend_to_patch_sector(int fd, const Volume_Map& map, const Sector_Shift& sh
         writes.push_back(both32_write(moved_offset(sector_offset(d.sector) + VD_VOLUME_SPACE_SIZE, shift), space));
     }
     extended_to = PATCH_SECTOR + 1;
-    return apply_field_writes(fd, writes);
+    return apply_field_writes(fd, writes, {});
 }
 
 }  // namespace
@@ -82,8 +91,11 @@ bool patch_for_gs2(FILE* image, const Volume_Map& map, const Sector_Shift& shift
     if (rc == 0) {
         std::vector<Field_Write> writes;
         for (const Pointer_Field& p : cnf.pointers)
-            writes.push_back(field_write(moved_offset(p.offset, shift), p.form, PATCH_SECTOR));
-        rc = apply_field_writes(fd, writes);
+            writes.push_back(pointer_write(p, PATCH_SECTOR, shift));
+        if (udf_repoints_system_cnf(map, shift))
+            for (const Pointer_Field& p : map.extents[static_cast<size_t>(map.udf.system_cnf)].pointers)
+                writes.push_back(pointer_write(p, PATCH_SECTOR, shift));
+        rc = apply_field_writes(fd, writes, moved_units(map.tag_units, shift));
     }
     if (rc != 0) {
         error = std::string("Error: could not write ") + name + ": " + io_reason(rc);

@@ -12,6 +12,10 @@
 // error line (naming the image called name) otherwise.
 bool check_system_cnf(const Volume_Map& map, const char* name, std::string& error);
 
+// Whether the UDF side's SYSTEM.CNF is repointed too: the patch sector lies in its partition
+// once the hole is in. Otherwise UDF readers read it where it was, the same bytes.
+bool udf_repoints_system_cnf(const Volume_Map& map, const Sector_Shift& shift);
+
 // Copies SYSTEM.CNF's bytes (found through the source's map, at their place after shift) to
 // the patch sector, extending an image that ends before it, and then points every field that
 // names SYSTEM.CNF, in every hierarchy, at the patch sector; with durable the bytes are synced

@@ -3,6 +3,7 @@
 #include "fileio/io.h"
 #include "iso/foreign.h"
 #include "iso/descriptors.h"
+#include "iso/udf.h"
 #include "ops/console.h"
 #include "ops/field_writes.h"
 #include "ops/patch.h"
@@ -11,16 +12,27 @@
 void relocation_writes(const Volume_Map& map, const Sector_Shift& shift, std::vector<Field_Write>& writes)
 {
     for (const Map_Extent& e : map.extents) {
-        if (e.lba < shift.start)
-            continue;
         const uint32_t moved = static_cast<uint32_t>(moved_sector(e.lba, shift));
         for (const Pointer_Field& p : e.pointers)
-            writes.push_back(field_write(moved_offset(p.offset, shift), p.form, moved));
+            // A field counted from a partition changes when the partition moves, too.
+            if (e.lba >= shift.start || (p.form == Field_Form::Udf_Rel32 && p.base >= shift.start))
+                writes.push_back(pointer_write(p, moved, shift));
     }
     if (shift.count != 0) {
         for (const Map_Descriptor& d : map.descriptors)
             writes.push_back(both32_write(moved_offset(sector_offset(d.sector) + VD_VOLUME_SPACE_SIZE, shift),
                                           d.volume_space + shift.count));
+    }
+    const Udf_Volume& udf = map.udf;
+    for (uint64_t f : udf.start_fields)
+        writes.push_back(le32_write(moved_offset(f, shift), static_cast<uint32_t>(moved_sector(udf.partition_start, shift))));
+    for (uint64_t f : udf.length_fields)
+        writes.push_back(le32_write(moved_offset(f, shift), grown_length(udf.partition_start, udf.partition_length, shift)));
+    for (const Udf_Anchor& a : udf.anchors) {
+        const uint64_t at = sector_offset(static_cast<uint32_t>(moved_sector(a.sector, shift)));
+        writes.push_back(le32_write(at + UDF_ANCHOR_LOCATION, static_cast<uint32_t>(moved_sector(a.sector, shift))));
+        writes.push_back(le32_write(at + UDF_ANCHOR_MAIN, static_cast<uint32_t>(moved_sector(a.main_lba, shift))));
+        writes.push_back(le32_write(at + UDF_ANCHOR_RESERVE, static_cast<uint32_t>(moved_sector(a.reserve_lba, shift))));
     }
     for (const Mbr_Partition& p : map.partitions) {
         const Mbr_Partition q = moved_partition(p, shift);
@@ -38,7 +50,8 @@ bool reindex_toc(FILE* image, uint32_t StartLBA, uint32_t count, uint32_t Sector
     const Sector_Shift shift{StartLBA, count};
     std::vector<Field_Write> writes;
     relocation_writes(map, shift, writes);
-    int rc = fflush(image) != 0 ? last_error() : apply_field_writes(fileno(image), writes);
+    int rc = fflush(image) != 0 ? last_error()
+                                : apply_field_writes(fileno(image), writes, moved_units(map.tag_units, shift));
     if (rc != 0) {
         error = std::string("Error: could not write ") + job.outname + ": " + io_reason(rc);
         return false;

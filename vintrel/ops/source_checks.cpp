@@ -1,5 +1,6 @@
 #include "ops/source_checks.h"
 
+#include "iso/udf.h"
 #include "ops/insertion.h"
 #include "ops/patch.h"
 #include "settings/job_settings.h"
@@ -35,6 +36,11 @@ bool check_source_for_hole(const Volume_Map& map, const char* inname, uint32_t s
         error = fixed_error(start_lba, inname, map.fixed_last);
         return false;
     }
+    if (map.udf.present && start_lba <= UDF_ANCHOR_SECTOR) {
+        error = "Error: a hole at sector " + std::to_string(start_lba) + " of " + inname +
+                " would move the UDF anchor at sector 256, where every UDF reader looks for it; start it past sector 256";
+        return false;
+    }
     const uint32_t count = hole_sector_count(start_lba, end_lba);
     for (size_t i = 0; i < map.extents.size(); ++i) {
         const Map_Extent& e = map.extents[i];
@@ -50,7 +56,8 @@ bool check_source_for_hole(const Volume_Map& map, const char* inname, uint32_t s
             return false;
         }
         // SYSTEM.CNF on the patch sector is copied onto itself.
-        if (count == 0 && covers(e, PATCH_SECTOR) && static_cast<int>(i) != map.system_cnf) {
+        if (count == 0 && covers(e, PATCH_SECTOR) && static_cast<int>(i) != map.system_cnf &&
+            static_cast<int>(i) != map.udf.system_cnf) {
             error = "Error: sector " + std::to_string(PATCH_SECTOR) + " of " + inname + " holds " +
                     describe(e) + ", which the patch would overwrite; start the hole at or before sector " +
                     std::to_string(PATCH_SECTOR);
@@ -76,7 +83,9 @@ bool check_source_for_hole(const Volume_Map& map, const char* inname, uint32_t s
 bool check_patch_in_place(const Volume_Map& map, const char* name, std::string& error)
 {
     for (const Map_Extent& e : map.extents) {
-        if (e.kind == Extent_Kind::File || e.kind == Extent_Kind::Boot_Image || !covers(e, PATCH_SECTOR))
+        // File data is what patching in place is allowed to overwrite.
+        if (e.kind == Extent_Kind::File || e.kind == Extent_Kind::Udf_Data || e.kind == Extent_Kind::Boot_Image ||
+            !covers(e, PATCH_SECTOR))
             continue;
         error = "Error: sector " + std::to_string(PATCH_SECTOR) + " of " + name + " holds " + describe(e) +
                 ", which the patch would destroy; use \"vintrel a\" to build a new image instead";

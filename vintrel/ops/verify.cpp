@@ -2,6 +2,18 @@
 
 #include "fileio/io.h"
 #include "iso/geometry.h"
+#include "ops/patch.h"
+#include "settings/job_settings.h"
+
+Expected_Change expected_change(const Volume_Map& map, const Sector_Shift& shift, bool patched, uint32_t extended_to)
+{
+    auto moved = [&](int i) {
+        return i < 0 ? 0u : static_cast<uint32_t>(moved_sector(map.extents[static_cast<size_t>(i)].lba, shift));
+    };
+    const uint32_t iso = patched ? PATCH_SECTOR : moved(map.system_cnf);
+    const uint32_t udf = patched && udf_repoints_system_cnf(map, shift) ? PATCH_SECTOR : moved(map.udf.system_cnf);
+    return Expected_Change{iso, extended_to, udf};
+}
 
 bool read_system_cnf(int fd, const char* name, const Volume_Map& map, const Sector_Shift& shift,
                      std::vector<uint8_t>& bytes, std::string& error)

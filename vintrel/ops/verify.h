@@ -8,6 +8,10 @@
 #include "iso/map_compare.h"
 #include "iso/volume_map.h"
 
+// What the image must look like besides the shift: SYSTEM.CNF at the patch sector (in the
+// UDF side too, where its partition reaches it) when patched, else moved with the rest.
+Expected_Change expected_change(const Volume_Map& map, const Sector_Shift& shift, bool patched, uint32_t extended_to);
+
 // The bytes of SYSTEM.CNF as the map places it in the image fd (at most one sector), into
 // bytes; gives false with the error line (naming name) when they cannot be read.
 bool read_system_cnf(int fd, const char* name, const Volume_Map& map, const Sector_Shift& shift,
