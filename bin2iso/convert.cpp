@@ -12,6 +12,7 @@
 #include "fileio/copy.h"
 #include "fileio/io.h"
 #include "fileio/paths.h"
+#include "fileio/progress.h"
 #include "layout.h"
 
 namespace {
@@ -19,12 +20,19 @@ namespace {
 // Sectors converted per block.
 constexpr uint32_t BLOCK_SECTORS = 256;
 
+// Counts a piece of the conversion for the progress line.
+bool show_progress(uint64_t bytes)
+{
+    progress_advance(bytes);
+    return true;
+}
+
 // Copies an image that already has 2048-byte sectors; gives 0, an errno value, or -errno
 // for a failed read.
 int copy_unchanged(int in, int out, uint64_t length)
 {
     uint64_t in_off = 0, out_off = 0;
-    Copy_Result r = copy_span(in, in_off, out, out_off, length, nullptr);
+    Copy_Result r = copy_span(in, in_off, out, out_off, length, show_progress);
     if (r.code == 0 && in_off < length)
         r = {IO_SHORT, false};
     if (r.code == 0)
@@ -53,6 +61,7 @@ int extract_user_data(int in, int out, uint64_t length, const Raw_Layout& layout
         int rc = write_full(out, data.get(), sectors * USER_DATA);
         if (rc != 0)
             return rc;
+        progress_advance(static_cast<uint64_t>(got));
     }
     return 0;
 }
@@ -103,9 +112,11 @@ int convert_image(const char* input, const char* output)
         close(in);
         return 1;
     }
+    progress_start(length);
     int rc = layout.data_offset == 0 && layout.sector_size == USER_DATA
                  ? copy_unchanged(in, out, length)
                  : extract_user_data(in, out, length, layout);
+    progress_end();
     if (rc == 0 && close(out) != 0)
         rc = last_error();
     else if (rc != 0)

@@ -1,30 +1,32 @@
 #include "frmmain.h"
 
 #include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <cmath>
+#include <QTimer>
+#include <QVBoxLayout>
 
 #include "conversion_run.h"
 
-int twips_to_pixels(int twips, int dpi)
-{
-    return static_cast<int>(std::lround(twips * dpi / 1440.0));
-}
-
 namespace {
-
-// Client area of the form in twips.
-constexpr int FORM_WIDTH = 4050;
-constexpr int FORM_HEIGHT = 3300;
 
 const char* const ABOUT_TEXT =
     "This is basicaly a windows frontend for Vintrel. With the added automatic image conversion. "
     "Major Thanks to zub for Vintrel.     Coded by Vormisko";
+const char* const TITLE = "Vintrel Windows Frontend";
+// How often a dummy file being written is looked at, in milliseconds.
+constexpr int DUMMY_POLL_MS = 200;
+// Characters that a path box shows at least.
+constexpr int PATH_CHARACTERS = 36;
 
 // A control of kind T with its name and caption, in container.
 template <typename T>
@@ -35,76 +37,93 @@ T* make(QWidget* container, const char* name, const QString& caption)
     return control;
 }
 
-}  // namespace
-
-void frmmain::place(QWidget* control, int left, int top, int width, int height)
+// A button that keeps its natural width, centred in its row.
+QHBoxLayout* centred(QWidget* button)
 {
-    // Edges are rounded rather than sizes, so that controls that touch in twips still touch.
-    const int dpi = logicalDpiX();
-    const int x = twips_to_pixels(left, dpi), y = twips_to_pixels(top, dpi);
-    control->setGeometry(x, y, twips_to_pixels(left + width, dpi) - x,
-                         twips_to_pixels(top + height, dpi) - y);
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(button);
+    row->addStretch(1);
+    return row;
 }
+
+}  // namespace
 
 frmmain::frmmain(Platform& platform_layer)
     : platform(platform_layer)
 {
     setObjectName("frmmain");
-    setWindowTitle("Vintrel Windows Frontend");
-    // A small face, as the captions were sized for, so that they fit their controls.
-    setStyleSheet("QWidget { font-size: 9px; } QRadioButton { spacing: 1px; }"
-                  " QRadioButton::indicator { width: 10px; height: 10px; }");
+    setWindowTitle(TITLE);
     Mnuabout = menuBar()->addAction("About");
     Mnuabout->setObjectName("Mnuabout");
 
     QWidget* client = new QWidget(this);
     client->setObjectName("client");
     setCentralWidget(client);
-    const int dpi = logicalDpiX();
-    client->setFixedSize(twips_to_pixels(FORM_WIDTH, dpi), twips_to_pixels(FORM_HEIGHT, dpi));
 
+    // The arrangement of the original form: the two path frames and Convert on the left, the
+    // options on the right; every control as large as its text needs, the path boxes widening
+    // with the window.
     Frame1 = make<QGroupBox>(client, "Frame1", "Input Image");
-    place(Frame1, 120, 120, 2415, 1095);
     Text1 = make<QLineEdit>(Frame1, "Text1", "");
-    place(Text1, 120, 360, 2175, 285);
     Command1 = make<QPushButton>(Frame1, "Command1", "Browse");
-    place(Command1, 600, 720, 1215, 255);
+    auto* input = new QVBoxLayout(Frame1);
+    input->addWidget(Text1);
+    input->addLayout(centred(Command1));
 
     Frame2 = make<QGroupBox>(client, "Frame2", "Output Image");
-    place(Frame2, 120, 1440, 2415, 975);
     Text2 = make<QLineEdit>(Frame2, "Text2", "");
-    place(Text2, 120, 240, 2175, 285);
     Command3 = make<QPushButton>(Frame2, "Command3", "Browse");
-    place(Command3, 600, 600, 1215, 255);
+    auto* output = new QVBoxLayout(Frame2);
+    output->addWidget(Text2);
+    output->addLayout(centred(Command3));
 
     Command2 = make<QPushButton>(client, "Command2", "Convert");
-    place(Command2, 720, 2760, 1335, 375);
 
     Frame3 = make<QGroupBox>(client, "Frame3", "Options");
-    place(Frame3, 2640, 120, 1335, 3135);
     Option1 = make<QRadioButton>(Frame3, "Option1", "Auto Mode");
-    place(Option1, 120, 360, 1095, 255);
     Option2 = make<QRadioButton>(Frame3, "Option2", "Normal Mode");
-    place(Option2, 120, 720, 1095, 375);
     Label1 = make<QLabel>(Frame3, "Label1", "Lba");
-    place(Label1, 120, 1080, 615, 255);
     Text3 = make<QLineEdit>(Frame3, "Text3", "");
-    place(Text3, 120, 1320, 1095, 285);
     Option3 = make<QRadioButton>(Frame3, "Option3", "Patcher Mode");
-    place(Option3, 120, 1680, 1095, 375);
     Option4 = make<QRadioButton>(Frame3, "Option4", "Dummy Creator");
-    place(Option4, 120, 2160, 1095, 375);
     Label2 = make<QLabel>(Frame3, "Label2", "Size");
-    place(Label2, 120, 2520, 735, 255);
     Text4 = make<QLineEdit>(Frame3, "Text4", "");
-    place(Text4, 120, 2760, 1095, 285);
+    auto* options = new QVBoxLayout(Frame3);
+    for (QWidget* w : std::initializer_list<QWidget*>{Option1, Option2, Label1, Text3, Option3, Option4, Label2, Text4})
+        options->addWidget(w);
+    options->addStretch(1);
+    const int digits = fontMetrics().horizontalAdvance(QStringLiteral("4294967295"));
+    Text3->setMinimumWidth(digits);
+    Text4->setMinimumWidth(digits);
 
     Text5 = make<QLineEdit>(client, "Text5", "Text5");
-    place(Text5, 0, 2760, 375, 375);
     Text5->setVisible(false);
     Text6 = make<QLineEdit>(client, "Text6", "");
-    place(Text6, 360, 2520, 255, 285);
     Text6->setVisible(false);
+
+    Label3 = make<QLabel>(client, "Label3", "");
+    Progress1 = new QProgressBar(client);
+    Progress1->setObjectName("Progress1");
+    Command4 = make<QPushButton>(client, "Command4", "Cancel");
+    auto* progress = new QHBoxLayout;
+    progress->addWidget(Progress1, 1);
+    progress->addWidget(Command4);
+
+    auto* grid = new QGridLayout(client);
+    grid->addWidget(Frame1, 0, 0);
+    grid->addWidget(Frame2, 1, 0);
+    grid->addLayout(centred(Command2), 2, 0);
+    grid->addWidget(Frame3, 0, 1, 3, 1);
+    grid->addWidget(Label3, 3, 0, 1, 2);
+    grid->addLayout(progress, 4, 0, 1, 2);
+    grid->setColumnStretch(0, 1);
+    grid->setRowStretch(2, 1);
+    const int path_width = fontMetrics().averageCharWidth() * PATH_CHARACTERS;
+    Text1->setMinimumWidth(path_width);
+    Text2->setMinimumWidth(path_width);
+    for (QWidget* w : std::initializer_list<QWidget*>{Label3, Progress1, Command4})
+        w->setVisible(false);
 
     // Keyboard focus follows the tab indexes of the form; frames and labels take none.
     QWidget* order[] = {Text1, Command1, Command2, Text2, Command3, Option1, Option2,
@@ -112,9 +131,20 @@ frmmain::frmmain(Platform& platform_layer)
     for (size_t i = 0; i + 1 < sizeof order / sizeof order[0]; ++i)
         setTabOrder(order[i], order[i + 1]);
 
+    // A file dropped on a path box gives its address as text; the box shows its path.
+    for (QLineEdit* box : {Text1, Text2})
+        connect(box, &QLineEdit::textChanged, this, [box](const QString& text) {
+            if (text.trimmed().startsWith(QLatin1String("file:")))
+                box->setText(path_in(box));
+        });
+
+    dummy_timer_ = new QTimer(this);
+    dummy_timer_->setInterval(DUMMY_POLL_MS);
+    connect(dummy_timer_, &QTimer::timeout, this, [this] { check_dummies(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
     connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+    connect(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
     connect(Option1, &QRadioButton::clicked, this, [this] { Option_Click(1); });
     connect(Option2, &QRadioButton::clicked, this, [this] { Option_Click(2); });
     connect(Option3, &QRadioButton::clicked, this, [this] { Option_Click(3); });
@@ -128,7 +158,6 @@ void frmmain::Form_Load()
 {
     const QString folder = platform.application_folder();
     state.WindowHandle = 0;
-    state.TempPath = folder + "/temp.iso";
     Text6->setText(folder + "/vintrel");
     Text5->setText(folder + "/bin2iso");
     Option1->setChecked(true);
@@ -136,34 +165,57 @@ void frmmain::Form_Load()
     CommonDialog1.Filter = QString("Bin image (*.bin) |*.bin") + "|Iso image (*.iso)|*.iso";
 }
 
-QString frmmain::show_dialog(bool save)
+QString frmmain::show_dialog(bool save, const QString& proposed)
 {
     QString chosen;
-    const bool confirmed = save ? platform.show_save(this, CommonDialog1.FileName, CommonDialog1.Filter, chosen)
-                                : platform.show_open(this, CommonDialog1.FileName, CommonDialog1.Filter, chosen);
-    // A cancel leaves the current file name as it was; either way it is what the Browse takes.
-    if (confirmed)
-        CommonDialog1.FileName = chosen;
-    return CommonDialog1.FileName;
+    // The save dialog offers images of 2048-byte sectors first.
+    const QString filter = save ? QString("Iso image (*.iso)|*.iso|Bin image (*.bin) |*.bin") : CommonDialog1.Filter;
+    const bool confirmed = save ? platform.show_save(this, proposed, filter, chosen)
+                                : platform.show_open(this, proposed, filter, chosen);
+    if (!confirmed)
+        return QString();
+    CommonDialog1.FileName = chosen;
+    return chosen;
 }
 
 void frmmain::Command1_Click()
 {
-    state.InputPath = show_dialog(false);
-    Text1->setText(state.InputPath);
+    const QString chosen = show_dialog(false, path_in(Text1));
+    // A cancelled dialog leaves the path as it was.
+    if (chosen.isEmpty())
+        return;
+    state.InputPath = chosen;
+    Text1->setText(chosen);
 }
 
 void frmmain::Command3_Click()
 {
-    state.OutputPath = show_dialog(true);
-    Text2->setText(state.OutputPath);
-    state.ConverterCommand =
-        command_line({platform.application_folder() + "/bin2iso", state.InputPath, state.TempPath});
+    // Proposed: the name already there, else NAME.iso beside the input, never the input itself.
+    QString proposed = path_in(Text2);
+    const QString input = path_in(Text1);
+    if (proposed.isEmpty() && !input.isEmpty()) {
+        const QFileInfo in(input);
+        proposed = in.dir().filePath(in.completeBaseName() + ".iso");
+        if (proposed == input)
+            proposed = in.dir().filePath(in.completeBaseName() + "-gs2.iso");
+    }
+    QString chosen = show_dialog(true, proposed);
+    if (chosen.isEmpty())
+        return;
+    if (state.RunMode != 4 && QFileInfo(chosen).suffix().isEmpty())
+        chosen += ".iso";
+    state.OutputPath = chosen;
+    Text2->setText(chosen);
 }
 
 void frmmain::Command2_Click()
 {
     conversion_run(*this);
+}
+
+void frmmain::Command4_Click()
+{
+    state.CancelRequested = true;
 }
 
 void frmmain::Option_Click(qint16 mode)
@@ -174,4 +226,81 @@ void frmmain::Option_Click(qint16 mode)
 void frmmain::Mnuabout_Click()
 {
     platform.message_box(this, ABOUT_TEXT, "About");
+}
+
+void frmmain::begin_run()
+{
+    state.Running = true;
+    state.CancelRequested = false;
+    for (QWidget* w : std::initializer_list<QWidget*>{Frame1, Frame2, Frame3, Command2})
+        w->setEnabled(false);
+    menuBar()->setEnabled(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{Label3, Progress1, Command4})
+        w->setVisible(true);
+}
+
+void frmmain::end_run()
+{
+    state.Running = false;
+    for (QWidget* w : std::initializer_list<QWidget*>{Frame1, Frame2, Frame3, Command2})
+        w->setEnabled(true);
+    menuBar()->setEnabled(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{Label3, Progress1, Command4})
+        w->setVisible(false);
+}
+
+void frmmain::show_step(const QString& step)
+{
+    Label3->setText(step);
+    Progress1->setRange(0, 0);
+}
+
+void frmmain::show_progress(int percent)
+{
+    if (percent < 0) {
+        Progress1->setRange(0, 0);
+        return;
+    }
+    Progress1->setRange(0, 100);
+    Progress1->setValue(percent);
+}
+
+void frmmain::follow_dummy(Program_Id program, const QString& output, const QString& size)
+{
+    dummies_.append({program, output, size});
+    dummy_timer_->start();
+}
+
+void frmmain::check_dummies()
+{
+    for (int i = 0; i < dummies_.size();) {
+        const Dummy d = dummies_[i];
+        if (platform.program_running(d.program)) {
+            ++i;
+            continue;
+        }
+        dummies_.removeAt(i);
+        const QString message =
+            platform.program_exit_status(d.program) == 0
+                ? "Done: the dummy file " + d.output + " of " + d.size + " bytes was written."
+                : failure_message("Writing the dummy file " + d.output + " with vintrel", platform, d.program);
+        platform.message_box(this, message, APPLICATION_TITLE);
+    }
+    if (dummies_.isEmpty())
+        dummy_timer_->stop();
+}
+
+void frmmain::closeEvent(QCloseEvent* event)
+{
+    if (!state.Running || state.CloseAfterRun) {
+        event->setAccepted(!state.Running);
+        return;
+    }
+    // The run stops first: the program is stopped, the intermediate image removed, and then
+    // the window closes.
+    event->ignore();
+    if (platform.ask(this, "A conversion is running. Cancel it and quit?", APPLICATION_TITLE)) {
+        state.CancelRequested = true;
+        state.CloseAfterRun = true;
+    }
 }

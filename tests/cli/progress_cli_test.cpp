@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ops/progress.h"
+#include "fileio/progress.h"
 #include "support/disc.h"
 #include "support/process.h"
 #include "support/scratch.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ops/progress.h"
+#include "fileio/progress.h"
 
 namespace {
 

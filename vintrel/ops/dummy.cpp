@@ -11,7 +11,7 @@
 #include "fileio/io.h"
 #include "ops/console.h"
 #include "ops/interrupt.h"
-#include "ops/progress.h"
+#include "fileio/progress.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "iso/shift.h"
 #include "ops/console.h"
 #include "ops/interrupt.h"
-#include "ops/progress.h"
+#include "fileio/progress.h"
 #include "ops/patch.h"
 #include "ops/relocation.h"
 #include "ops/step_hook.h"

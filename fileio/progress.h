@@ -1,5 +1,6 @@
 #pragma once
-// One-line progress indicator for long copies, shown only when standard output is a terminal.
+// One-line progress indicator for long copies, shown only when standard output is a terminal
+// (the front-end reads it through a pseudo-terminal).
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "ops/progress.h"
+#include "fileio/progress.h"
 
 #include <cstdio>
 #include <ctime>
