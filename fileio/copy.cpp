@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
+#include <cstdlib>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include "fileio/io.h"
@@ -14,8 +16,10 @@ namespace {
 // Amount handed to one copy call: well below the 2 GiB that Linux moves at most per call,
 // and small enough for a progress line to move a few times a second.
 constexpr uint64_t CALL_LIMIT = 32u << 20;
-// Block size of the read/write path.
-constexpr size_t BLOCK = 1u << 20;
+// Block size of the read/write path: measured fastest here (it stays in the CPU's cache).
+constexpr size_t BLOCK = 256u << 10;
+// The file system block size assumed when the file system does not tell.
+constexpr uint64_t FALLBACK_FS_BLOCK = 4096;
 
 // Tells progress of n bytes done; false when the copy is to stop.
 bool advance(Copy_Progress progress, uint64_t n)
@@ -27,7 +31,8 @@ bool advance(Copy_Progress progress, uint64_t n)
 Copy_Result copy_by_blocks(int in, uint64_t& in_off, int out, uint64_t& out_off, uint64_t n,
                            uint64_t& copied, Copy_Progress progress)
 {
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[BLOCK]);
+    std::unique_ptr<uint8_t[], decltype(&free)> buffer(static_cast<uint8_t*>(aligned_alloc(FALLBACK_FS_BLOCK, BLOCK)),
+                                                        &free);
     if (!buffer)
         return {ENOMEM, false};
     while (copied < n) {
@@ -52,11 +57,25 @@ Copy_Result copy_by_blocks(int in, uint64_t& in_off, int out, uint64_t& out_off,
     return {0, false};
 }
 
-// Copies up to n bytes as data, kernel-side first.
+// Whether the kernel's copy suits these offsets: they must agree modulo the target file
+// system's block size. Then the copy shares extents where the file system can (btrfs, XFS)
+// and copies in the kernel elsewhere; when they do not agree, it copies page by misaligned
+// page, which costs more than reading into an aligned buffer and writing from it.
+bool kernel_copy_suits(int out, uint64_t in_off, uint64_t out_off)
+{
+    struct statfs fs;
+    const uint64_t block = fstatfs(out, &fs) == 0 && fs.f_bsize > 0 ? static_cast<uint64_t>(fs.f_bsize)
+                                                                     : FALLBACK_FS_BLOCK;
+    return in_off % block == out_off % block;
+}
+
+// Copies up to n bytes as data, by the fastest path for the offsets.
 Copy_Result copy_data(int in, uint64_t& in_off, int out, uint64_t& out_off, uint64_t n,
                       Copy_Progress progress)
 {
     uint64_t copied = 0;
+    if (!kernel_copy_suits(out, in_off, out_off))
+        return copy_by_blocks(in, in_off, out, out_off, n, copied, progress);
     while (copied < n) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(CALL_LIMIT, n - copied));
         loff_t i = static_cast<loff_t>(in_off), o = static_cast<loff_t>(out_off);
