@@ -190,3 +190,21 @@ TEST(FaultCli, AFileSystemThatWillNotGrowFilesByTruncationGetsTheZerosWritten)
     ASSERT_EQ(plain.status, 0) << plain.out;
     EXPECT_TRUE(read_file(s / "new.iso") == read_file(s / "plain.iso"));
 }
+
+TEST(FaultCli, AnImageLargerThanAFatFileSystemHoldsIsRefusedBeforeAnythingIsWritten)
+{
+    Scratch s;
+    // A 4.3 GB source (sparse), and a small FAT file system for the new image.
+    disc(s / "src.iso", {system_cnf(24), {"A.BIN;1", 40, 3000, 1}, {"FAR.BIN;1", 2100000, 3000, 2}});
+    const std::string fat = s / "fat.img", dir = s / "fat";
+    std::filesystem::create_directories(dir);
+    if (run_shell("truncate -s 64M '" + fat + "' && mkfs.vfat '" + fat + "' >/dev/null 2>&1 && mount -o loop '" + fat +
+                  "' '" + dir + "' 2>/dev/null") != 0)
+        GTEST_SKIP() << "a FAT file system cannot be made or mounted here";
+    Run_Result r = run_vintrel({"a", s / "src.iso", dir + "/new.iso"});
+    run_shell("umount '" + dir + "'");
+    const uint64_t bytes = file_length(s / "src.iso") + (12231 - 40 + 1) * uint64_t(SECTOR);
+    EXPECT_EQ(r.out, "LBA selected : 40\nError: " + dir + "/new.iso would be " + std::to_string(bytes) +
+                         " bytes, more than its FAT file system can hold in one file (4294967295 bytes)\n");
+    EXPECT_EQ(r.status, 1);
+}

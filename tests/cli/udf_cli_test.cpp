@@ -119,6 +119,35 @@ TEST(UdfFixture, DamagedOrUnsupportedUdfIsRefusedBeforeAnythingIsWritten)
     }
 }
 
+TEST(UdfFixture, AnAnchorAtTheLastSectorBut255IsThereInTheNewImageToo)
+{
+    // The anchor at the last sector but 255: its tag, its place and the sequences it names, as
+    // read from the image's bytes (udfinfo does not list an anchor inside the partition).
+    auto anchor_at = [](const std::string& image, uint32_t sector) {
+        const std::vector<uint8_t> d = read_bytes(image, uint64_t(sector) * SECTOR, 32);
+        return read_le16(&d[0]) == TAG_ANCHOR && read_le32(&d[12]) == sector && read_le32(&d[20]) == 32 &&
+               read_le32(&d[28]) == 48;
+    };
+    Scratch s;
+    udf_disc(s / "udf.iso", false, true);
+    ASSERT_TRUE(anchor_at(s / "udf.iso", SECTORS - 256));
+    // 900: the anchor at 1044 moves with the rest; 1100: it stays before the hole, and a copy
+    // takes the new image's last sector but 255, which lies in the hole.
+    for (uint32_t start : {900u, 1100u}) {
+        Run_Result r = run_vintrel({"n", s / "udf.iso", s / "new.iso", std::to_string(start)});
+        ASSERT_EQ(r.status, 0) << start << "\n" << r.out;
+        const uint32_t sectors = SECTORS + 12231 - start + 1;
+        EXPECT_TRUE(anchor_at(s / "new.iso", sectors - 256)) << start;
+        const std::string info = udfinfo(s / "new.iso");
+        for (uint32_t anchor : {256u, sectors - 1})
+            EXPECT_NE(info.find("start=" + std::to_string(anchor) + ", blocks=1, type=ANCHOR"), std::string::npos)
+                << start << ": " << anchor << "\n" << info;
+        EXPECT_EQ(info.find("Warning"), std::string::npos) << info;
+        EXPECT_EQ(extract_with("udfclient", s / "new.iso", s / "after"), 0);
+        EXPECT_EQ(tree_files(s / "after"), disc_files()) << start;
+    }
+}
+
 TEST(UdfFixture, AHoleThatWouldMoveTheAnchorIsRefused)
 {
     Scratch s;

@@ -106,7 +106,7 @@ uint32_t rel(uint32_t sector)
 
 }  // namespace
 
-void udf_disc(const std::string& path, bool bad_crc)
+void udf_disc(const std::string& path, bool bad_crc, bool end_anchor)
 {
     Image img = create(path, SECTORS);
     // The ISO 9660 side.
@@ -186,7 +186,10 @@ void udf_disc(const std::string& path, bool bad_crc)
         write_le32(&d[28], 48);
         return d;
     }();
-    for (uint32_t at : {256u, SECTORS - 1}) {
+    std::vector<uint32_t> anchors = {256u, SECTORS - 1};
+    if (end_anchor)
+        anchors.push_back(SECTORS - 256);
+    for (uint32_t at : anchors) {
         Bytes a = anchor_fields;
         tag(a, 0, TAG_ANCHOR, at, 512);
         put(img, uint64_t(at) * SECTOR, a);

@@ -22,7 +22,8 @@ constexpr uint32_t CNF = 300, A = 400, B = 600;
 constexpr uint32_t CNF_SIZE = 60, A_SIZE = 5000, B_SIZE = 3000;
 }  // namespace udf
 
-// Writes the disc to path. With bad_crc, the DATA directory's file entry carries a wrong CRC.
-void udf_disc(const std::string& path, bool bad_crc = false);
+// Writes the disc to path: anchors at 256 and at the last sector, and with end_anchor at the
+// last sector but 255 too. With bad_crc, the DATA directory's file entry carries a wrong CRC.
+void udf_disc(const std::string& path, bool bad_crc = false, bool end_anchor = false);
 
 }  // namespace fixture
