@@ -1,5 +1,6 @@
 #include "iso_fixture.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -64,7 +65,7 @@ std::vector<uint8_t> encode(const Entry& e)
     std::memcpy(&r[33], e.id.data(), id_len);
     for (size_t i = 0; i < e.system_use; ++i)
         r[natural - e.susp.size() - e.system_use + i] = static_cast<uint8_t>(0xA0 + i);
-    std::memcpy(&r[natural - e.susp.size()], e.susp.data(), e.susp.size());
+    std::copy(e.susp.begin(), e.susp.end(), r.begin() + static_cast<std::ptrdiff_t>(natural - e.susp.size()));
     // A length below the natural one keeps the identifier bytes after the record's end.
     return r;
 }

@@ -14,11 +14,11 @@ extern "C" void vintrel_step_hook(const char* step, int image_fd)
     const char* hook = std::getenv("VINTREL_HOOK");
     if (hook == nullptr)
         return;
-    const std::string spec = hook;
-    const size_t colon = spec.find(':');
-    if (colon == std::string::npos || spec.compare(0, colon, step) != 0)
+    const std::string wanted = hook;
+    const size_t colon = wanted.find(':');
+    if (colon == std::string::npos || wanted.compare(0, colon, step) != 0)
         return;
-    const std::string action = spec.substr(colon + 1);
+    const std::string action = wanted.substr(colon + 1);
     if (action == "stop") {
         fflush(stdout);
         raise(SIGSTOP);
