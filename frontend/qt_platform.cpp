@@ -1,6 +1,7 @@
 #include "qt_platform.h"
 
 #include "form_state.h"
+#include "run_output.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -161,7 +162,8 @@ void Qt_Platform::drain(Child& c)
     const QString text = QString::fromLocal8Bit(got);
     c.output += text;
     if (c.text != nullptr) {
-        c.text->setPlainText(QStringList(c.output.split('\n')).join('\n'));
+        // The lines as a terminal would leave them; the form shows the progress.
+        c.text->setPlainText(output_lines(c.output).join('\n'));
         c.text->moveCursor(QTextCursor::End);
     }
 }
