@@ -230,23 +230,23 @@ void frmmain::Mnuabout_Click()
 
 void frmmain::begin_run()
 {
-    state.Running = true;
     state.CancelRequested = false;
-    for (QWidget* w : std::initializer_list<QWidget*>{Frame1, Frame2, Frame3, Command2})
-        w->setEnabled(false);
-    menuBar()->setEnabled(false);
-    for (QWidget* w : std::initializer_list<QWidget*>{Label3, Progress1, Command4})
-        w->setVisible(true);
+    set_running(true);
 }
 
 void frmmain::end_run()
 {
-    state.Running = false;
+    set_running(false);
+}
+
+void frmmain::set_running(bool running)
+{
+    state.Running = running;
     for (QWidget* w : std::initializer_list<QWidget*>{Frame1, Frame2, Frame3, Command2})
-        w->setEnabled(true);
-    menuBar()->setEnabled(true);
+        w->setEnabled(!running);
+    menuBar()->setEnabled(!running);
     for (QWidget* w : std::initializer_list<QWidget*>{Label3, Progress1, Command4})
-        w->setVisible(false);
+        w->setVisible(running);
 }
 
 void frmmain::show_step(const QString& step)

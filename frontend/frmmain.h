@@ -94,4 +94,6 @@ private:
     QString show_dialog(bool save, const QString& proposed);
     // Tells how the dummy files that have ended ended.
     void check_dummies();
+    // Locks the form's input but Cancel and shows the progress while running, and undoes it.
+    void set_running(bool running);
 };

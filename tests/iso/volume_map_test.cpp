@@ -1,3 +1,4 @@
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <set>
@@ -38,8 +39,9 @@ std::set<uint64_t> fields_of(const Map_Extent& e)
 std::vector<uint8_t> boot_record_naming(uint32_t catalog)
 {
     std::vector<uint8_t> d(75, 0);
-    const std::string id = std::string("\0CD001\1EL TORITO SPECIFICATION", 30);
-    std::copy(id.begin(), id.end(), d.begin());
+    std::memcpy(&d[VD_IDENTIFIER], "CD001", 5);
+    d[VD_VERSION] = 1;
+    std::memcpy(&d[VD_BOOT_SYSTEM], EL_TORITO_ID, EL_TORITO_ID_LENGTH);
     d[71] = static_cast<uint8_t>(catalog);
     return d;
 }

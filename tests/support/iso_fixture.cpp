@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "iso/byte_order.h"
+#include "iso/descriptors.h"
 
 namespace fixture {
 
@@ -116,7 +117,7 @@ void descriptors(Image& image, uint32_t first, const std::vector<Descriptor>& se
         std::memcpy(&v[1], "CD001", 5);
         v[6] = d.version;
         if (d.type == 0) {
-            std::memcpy(&v[7], "EL TORITO SPECIFICATION", 23);
+            std::memcpy(&v[VD_BOOT_SYSTEM], EL_TORITO_ID, EL_TORITO_ID_LENGTH);
             write_le32(&v[71], d.boot_catalog);
         } else if (d.type == 1 || d.type == 2) {
             std::memset(&v[8], ' ', 32);

@@ -36,7 +36,7 @@ Volume_Descriptor decode(uint32_t sector, const uint8_t* d)
         v.joliet = v.type == VD_SUPPLEMENTARY && e[0] == '%' && e[1] == '/' &&
                    (e[2] == '@' || e[2] == 'C' || e[2] == 'E');
     }
-    if (v.type == VD_BOOT_RECORD && std::memcmp(d + VD_BOOT_SYSTEM, "EL TORITO SPECIFICATION", 23) == 0)
+    if (v.type == VD_BOOT_RECORD && std::memcmp(d + VD_BOOT_SYSTEM, EL_TORITO_ID, EL_TORITO_ID_LENGTH) == 0)
         v.boot_catalog = read_le32(d + VD_BOOT_CATALOG);
     return v;
 }

@@ -2,6 +2,7 @@
 // The volume descriptor set (ECMA-119 8): from sector 16 to its terminator, and the further
 // copies of it that some mastering tools keep before the path tables.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +21,9 @@ constexpr uint32_t VD_TYPE = 0;
 constexpr uint32_t VD_IDENTIFIER = 1;
 constexpr uint32_t VD_VERSION = 6;
 constexpr uint32_t VD_BOOT_SYSTEM = 7;
+// Boot system identifier of an El Torito boot record volume descriptor (El Torito 2.0).
+constexpr char EL_TORITO_ID[] = "EL TORITO SPECIFICATION";
+constexpr size_t EL_TORITO_ID_LENGTH = sizeof(EL_TORITO_ID) - 1;
 constexpr uint32_t VD_BOOT_CATALOG = 71;
 constexpr uint32_t VD_VOLUME_SPACE_SIZE = 80;
 constexpr uint32_t VD_ESCAPE_SEQUENCES = 88;
